@@ -1,0 +1,112 @@
+#include "FrameFormat.h"
+
+#include <QRegularExpression>
+#include <cmath>
+#include <limits>
+
+namespace device {
+
+namespace {
+// The frame counter saturates here, so a larger rate could never come due.
+constexpr double kMaxUpdateRate = 32767;
+
+std::int32_t word(const std::array<std::uint8_t, FrameLength>& b, int low) {
+    return b[low] + 256 * b[low + 1];
+}
+}  // namespace
+
+std::optional<DeviceFrame> decodeFrame(const QByteArray& input) {
+    if (input.size() < FrameLength) return std::nullopt;
+    DeviceFrame f;
+    for (int i = 0; i < FrameLength; ++i) f.bytes[i] = static_cast<std::uint8_t>(input[i]);
+    f.limit = word(f.bytes, 0);
+    f.raw7 = word(f.bytes, 2);
+    f.raw4 = word(f.bytes, 4);
+    f.k = f.bytes[6];
+    f.valve = f.bytes[7];
+    f.m = word(f.bytes, 8);
+    f.raw = word(f.bytes, 10);
+    return f;
+}
+
+std::int64_t phHundredths(std::int32_t raw, std::int32_t k, std::int32_t m) {
+    // pH * 100 = (raw * k + m) / 100; the division's remainder decides the rounding exactly.
+    const std::int64_t n = static_cast<std::int64_t>(raw) * k + m;
+    std::int64_t q = n / 100;
+    const std::int64_t r = n % 100;
+    if (r > 50 || (r == 50 && q % 2 != 0)) ++q;
+    return q;
+}
+
+QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
+    const bool negative = hundredths < 0;
+    const std::int64_t v = negative ? -hundredths : hundredths;
+    QString text = QString::number(v / 100);
+    const std::int64_t frac = v % 100;
+    if (frac != 0) {
+        text += locale.decimalPoint();
+        text += QChar(u'0' + static_cast<char16_t>(frac / 10));
+        if (frac % 10 != 0) text += QChar(u'0' + static_cast<char16_t>(frac % 10));
+    }
+    return negative ? QStringLiteral("-") + text : text;
+}
+
+QString formatHex(std::uint8_t byte) { return QString::number(byte, 16).toUpper(); }
+
+QString formatSigned(std::int64_t value) {
+    return value < 0 ? QString::number(value) : QStringLiteral(" ") + QString::number(value);
+}
+
+QString formatBracketed(std::int64_t value) {
+    return QStringLiteral("[") + formatSigned(value) + QStringLiteral("]");
+}
+
+double roundHalfEven(double value, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = value * scale;
+    // Decide the tie on the scaled value's shortest decimal form, so 0.125 (stored a hair
+    // above or below) still counts as a half.
+    const double floorPart = std::floor(scaled);
+    const double diff = scaled - floorPart;
+    constexpr double tieTolerance = 1e-9;
+    double result;
+    if (std::abs(diff - 0.5) < tieTolerance) {
+        result = std::fmod(floorPart, 2.0) == 0 ? floorPart : floorPart + 1;
+    } else {
+        result = std::round(scaled);
+    }
+    return result / scale;
+}
+
+std::optional<int> parseUpdateRate(const QString& text, const QLocale& locale) {
+    bool ok = false;
+    const double value = locale.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    if (value < 1 || value > kMaxUpdateRate || value != std::floor(value)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+QString formatRegionalTime(const QTime& t, const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    // A zone name in a log line would only vary with the season; drop it.
+    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
+    format.replace(zone, QStringLiteral(" "));
+    return locale.toString(t, format.trimmed());
+}
+
+QString formatRegionalDate(const QDate& d, const QLocale& locale) {
+    return locale.toString(d, QLocale::ShortFormat);
+}
+
+QString formatSampleTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm")); }
+
+int countdownSeconds(float lastFrameTime, float now) {
+    constexpr float secondsPerDay = 86400.0f;
+    float elapsed = now - lastFrameTime;
+    if (elapsed < 0) elapsed += secondsPerDay;
+    return static_cast<int>(roundHalfEven(92.0 - elapsed, 0));
+}
+
+}  // namespace device

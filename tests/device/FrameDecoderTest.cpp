@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "RecordingSink.h"
+#include "device/FrameDecoder.h"
+
+using namespace device;
+
+namespace {
+QByteArray frameBytes(std::initializer_list<int> values) {
+    QByteArray b;
+    for (int v : values) b.append(static_cast<char>(v));
+    return b;
+}
+const QByteArray kFrame =
+    frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+
+QByteArray frameWithRaw(int raw) {
+    QByteArray f = kFrame;
+    f[10] = static_cast<char>(raw & 0xFF);
+    f[11] = static_cast<char>(raw >> 8);
+    return f;
+}
+
+class Decoding : public ::testing::Test {
+protected:
+    Decoding() {
+        history.RawAtPh7 = 1;
+        history.RawAtPh4 = 0;
+    }
+    MeasurementHistory history;
+    RecordingSink sink;
+    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7, 250))};
+    FrameDecoder decoder{history, sink, clock};
+};
+}  // namespace
+
+TEST_F(Decoding, ReferenceFrameShowsEveryRegister) {
+    ASSERT_TRUE(decoder.decode(kFrame));
+    ASSERT_EQ(sink.shown.size(), 1u);
+    const RegisterTexts& t = sink.shown[0];
+    const QStringList hex = {"2C", "3", "8B", "2", "FD", "0", "5A", "1", "E8", "3", "FE", "2"};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(t.hex[i], hex[i]) << i;
+    EXPECT_EQ(t.limit, "[ 812]");
+    EXPECT_EQ(t.raw7, "[ 651]");
+    EXPECT_EQ(t.raw4, "[ 253]");
+    EXPECT_EQ(t.k, "[ 90]");
+    EXPECT_EQ(t.m, "[ 1000]");
+    EXPECT_EQ(t.raw, "[ 766]");
+    EXPECT_EQ(t.measuredPh, "6.99");
+    EXPECT_EQ(t.targetPh, "7.41");
+    EXPECT_NEAR(history.FixedSlope, -1.13065, 1e-5);
+    EXPECT_NEAR(history.FixedOffset, 936.055, 1e-3);
+    EXPECT_EQ(history.LimitRaw, 812);
+    EXPECT_EQ(history.RawAtPh7, 651);
+    EXPECT_EQ(history.RawAtPh4, 253);
+    EXPECT_FLOAT_EQ(history.LastFrameTime, 9 * 3600 + 5 * 60 + 7.25f);
+}
+
+TEST_F(Decoding, CommaLocaleShowsCommaPh) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    decoder.decode(kFrame);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(sink.shown.at(0).measuredPh, "6,99");
+    EXPECT_EQ(sink.shown.at(0).targetPh, "7,41");
+}
+
+TEST_F(Decoding, ShortReadChangesNothing) {
+    EXPECT_FALSE(decoder.decode(kFrame.left(11)));
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(history.SampleCount, 0);
+    EXPECT_EQ(history.LastFrameTime, 0.0f);
+    EXPECT_EQ(history.PhHistory[560], 0);
+}
+
+TEST_F(Decoding, ThirteenCharactersDecodeTheFirstTwelve) {
+    EXPECT_TRUE(decoder.decode(kFrame + frameBytes({0x55})));
+    EXPECT_EQ(sink.shown.at(0).raw, "[ 766]");
+}
+
+TEST_F(Decoding, RateOneLogsAppendsAndRedrawsEveryFrame) {
+    history.LogToFile = true;
+    for (int i = 0; i < 3; ++i) {
+        decoder.decode(frameWithRaw(700 + i));
+        EXPECT_EQ(history.SampleCount, 0);
+    }
+    EXPECT_EQ(sink.logged.size(), 3u);
+    EXPECT_EQ(history.PhHistory[560], 702);
+    EXPECT_EQ(history.PhHistory[559], 701);
+    EXPECT_EQ(history.TimeHistory[560], "09:05");
+    EXPECT_EQ(history.ValveHistory[560], 1);
+    EXPECT_EQ(history.LimitHistory[560], 812);
+    const QStringList expected = {"log", "redraw-fixed", "log", "redraw-fixed", "log",
+                                  "redraw-fixed"};
+    EXPECT_EQ(QStringList(sink.events.begin(), sink.events.end()), expected);
+}
+
+TEST_F(Decoding, RateThreeTakesEveryThirdFrame) {
+    history.LogToFile = true;
+    sink.rate = "3";
+    for (int i = 1; i <= 9; ++i) decoder.decode(frameWithRaw(600 + i));
+    EXPECT_EQ(sink.shown.size(), 9u);
+    ASSERT_EQ(sink.logged.size(), 3u);
+    EXPECT_EQ(sink.logged[0].raw, 603);
+    EXPECT_EQ(sink.logged[2].raw, 609);
+    EXPECT_EQ(history.PhHistory[558], 603);
+    EXPECT_EQ(history.PhHistory[559], 606);
+    EXPECT_EQ(history.PhHistory[560], 609);
+    EXPECT_EQ(history.PhHistory[557], 0);
+}
+
+TEST_F(Decoding, LogRecordCarriesDisplayedAndRawValues) {
+    history.LogToFile = true;
+    decoder.decode(kFrame);
+    const LogRecord& r = sink.logged.at(0);
+    EXPECT_EQ(r.date, QDate(2026, 12, 8));
+    EXPECT_EQ(r.time, QTime(9, 5, 7, 250));
+    EXPECT_EQ(r.measuredPh, "6.99");
+    EXPECT_EQ(r.targetPh, "7.41");
+    EXPECT_EQ(r.valveHex, "1");
+    EXPECT_EQ(r.raw, 766);
+    EXPECT_EQ(r.limit, 812);
+    EXPECT_EQ(r.raw7, 651);
+    EXPECT_EQ(r.raw4, 253);
+    EXPECT_EQ(r.k, 90);
+    EXPECT_EQ(r.m, 1000);
+}
+
+TEST_F(Decoding, NothingIsLoggedWithoutLogFile) {
+    decoder.decode(kFrame);
+    EXPECT_TRUE(sink.logged.empty());
+    EXPECT_EQ(history.PhHistory[560], 766);  // the history fills all the same
+}
+
+TEST_F(Decoding, LoweredRateResumesInsteadOfStallingForever) {
+    sink.rate = "5";
+    for (int i = 0; i < 3; ++i) decoder.decode(kFrame);
+    EXPECT_EQ(history.SampleCount, 3);
+    sink.rate = "2";  // the count has already passed the new rate
+    decoder.decode(kFrame);
+    EXPECT_EQ(history.SampleCount, 0);
+    EXPECT_EQ(sink.events.back(), "redraw-fixed");
+}
+
+TEST_F(Decoding, InvalidRateUpdatesLabelsOnlyAndCounterSaturates) {
+    history.LogToFile = true;
+    for (const char* rate : {"", "0", "-1", "abc", "2.5", "99999999999"}) {
+        sink.rate = rate;
+        decoder.decode(kFrame);
+    }
+    EXPECT_EQ(sink.shown.size(), 6u);
+    EXPECT_TRUE(sink.logged.empty());
+    EXPECT_EQ(history.PhHistory[560], 0);
+    history.SampleCount = MeasurementHistory::SampleCountLimit;
+    decoder.decode(kFrame);
+    EXPECT_EQ(history.SampleCount, MeasurementHistory::SampleCountLimit);
+    sink.rate = "1";  // a valid rate brings it back at once
+    decoder.decode(kFrame);
+    EXPECT_EQ(history.SampleCount, 0);
+}
+
+TEST_F(Decoding, SelfDefinedScaleRecomputesMappingsOnEveryFrame) {
+    sink.scale = GraphScale::SelfDefined;
+    sink.rate = "2";
+    decoder.decode(kFrame);
+    decoder.decode(kFrame);
+    const QStringList expected = {"mappings", "mappings", "redraw-self"};
+    EXPECT_EQ(QStringList(sink.events.begin(), sink.events.end()), expected);
+}
+
+TEST_F(Decoding, EqualCalibrationKeepsPreviousMapping) {
+    decoder.decode(kFrame);
+    const double slope = history.FixedSlope, offset = history.FixedOffset;
+    QByteArray flat = kFrame;
+    flat[2] = flat[3] = flat[4] = flat[5] = 0;  // raw7 = raw4 = 0
+    decoder.decode(flat);
+    EXPECT_EQ(history.FixedSlope, slope);
+    EXPECT_EQ(history.FixedOffset, offset);
+    EXPECT_EQ(sink.shown.back().raw7, "[ 0]");
+}
+
+TEST_F(Decoding, ReadingsAboveSignedRangeKeepTheirTrueValue) {
+    QByteArray f = kFrame;
+    f[0] = static_cast<char>(0xFF);
+    f[1] = static_cast<char>(0xFF);  // limit 65535
+    f[10] = static_cast<char>(0x40);
+    f[11] = static_cast<char>(0x9C);  // raw 40000
+    decoder.decode(f);
+    EXPECT_EQ(history.PhHistory[560], 40000);
+    EXPECT_EQ(history.LimitHistory[560], 65535);
+    EXPECT_EQ(history.ValveHistory[560], 1);
+    EXPECT_EQ(sink.shown.at(0).raw, "[ 40000]");
+    EXPECT_EQ(sink.shown.at(0).limit, "[ 65535]");
+}

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QThread>
+
+#include "PseudoTerminal.h"
+#include "RecordingSink.h"
+#include "device/FrameDecoder.h"
+#include "device/MSComm.h"
+
+using namespace device;
+using testsupport::PseudoTerminal;
+using testsupport::waitUntil;
+
+namespace {
+QByteArray frameBytes(std::initializer_list<int> values) {
+    QByteArray b;
+    for (int v : values) b.append(static_cast<char>(v));
+    return b;
+}
+
+class SerialLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        comm.setCommPort(pty.slaveName());
+        ASSERT_TRUE(comm.setPortOpen(true)) << comm.errorString().toStdString();
+    }
+    PseudoTerminal pty;
+    MSComm comm;
+};
+}  // namespace
+
+TEST_F(SerialLink, EveryByteValueArrivesUnchangedAndInOrder) {
+    QByteArray all;
+    for (int v = 0; v < 256; ++v) all.append(static_cast<char>(v));
+    all.append(all.left(8));  // 264 = 22 reads of 12
+    QByteArray received;
+    QObject::connect(&comm, &MSComm::OnComm, [&] { received += comm.Input(); });
+    pty.write(all);
+    ASSERT_TRUE(waitUntil([&] { return received.size() == all.size(); }))
+        << "got " << received.size();
+    EXPECT_EQ(received, all);
+}
+
+TEST_F(SerialLink, FrameWithNulAndFlowControlBytesIsDecoded) {
+    MeasurementHistory history;
+    RecordingSink sink;
+    FrameDecoder decoder(history, sink);
+    QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
+    // limit 0x1100 (XON high), raw7 0x0013 (XOFF), raw4 0, valve 0x11
+    pty.write(frameBytes({0x00, 0x11, 0x13, 0x00, 0x00, 0x00, 0x5A, 0x11, 0xE8, 0x03, 0x13,
+                          0x11}));
+    ASSERT_TRUE(waitUntil([&] { return !sink.shown.empty(); }));
+    const RegisterTexts& t = sink.shown[0];
+    EXPECT_EQ(t.limit, "[ 4352]");
+    EXPECT_EQ(t.raw7, "[ 19]");
+    EXPECT_EQ(t.hex[7], "11");
+    EXPECT_EQ(t.raw, "[ 4371]");
+}
+
+TEST_F(SerialLink, ReadTakesTwelveAndLeavesTheRestWaiting) {
+    QByteArray twenty;
+    for (int v = 1; v <= 20; ++v) twenty.append(static_cast<char>(v));
+    QByteArray first;
+    int remaining = -1;
+    QObject::connect(&comm, &MSComm::OnComm, [&] {
+        if (!first.isEmpty()) return;
+        first = comm.Input();
+        remaining = comm.InBufferCount();
+    });
+    pty.write(twenty);
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() + first.size() == 20; }));
+    EXPECT_EQ(first, twenty.left(12));
+    EXPECT_EQ(remaining, 8);
+    EXPECT_EQ(comm.Input(), twenty.mid(12));
+    EXPECT_EQ(comm.InBufferCount(), 0);
+    EXPECT_TRUE(comm.Input().isEmpty());
+}
+
+TEST_F(SerialLink, GapRealignsAfterAMisalignedStart) {
+    comm.setResyncGapMs(100);
+    MeasurementHistory history;
+    RecordingSink sink;
+    FrameDecoder decoder(history, sink);
+    QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
+    const QByteArray frame =
+        frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+    pty.write(frame.mid(5));  // the tail of a frame that began before we listened
+    waitUntil([&] { return comm.InBufferCount() == 7; });
+    QThread::msleep(250);
+    pty.write(frame + frame);
+    ASSERT_TRUE(waitUntil([&] { return sink.shown.size() == 2; }));
+    for (const auto& t : sink.shown) EXPECT_EQ(t.raw, "[ 766]");
+    EXPECT_EQ(comm.InBufferCount(), 0);
+}
+
+TEST_F(SerialLink, VanishingDeviceClosesThePortOnce) {
+    QSignalSpy lost(&comm, &MSComm::linkLost);
+    pty.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return !comm.PortOpen(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lost.count(), 1);
+}
+
+TEST(SerialLinkClosed, BufferCanBeEmptiedWhileClosedAndOpenFailuresExplain) {
+    MSComm comm;
+    comm.setInBufferCount(0);
+    EXPECT_EQ(comm.InBufferCount(), 0);
+    EXPECT_FALSE(comm.PortOpen());
+    comm.setCommPort("/dev/does-not-exist-vellicor");
+    EXPECT_FALSE(comm.setPortOpen(true));
+    EXPECT_FALSE(comm.PortOpen());
+    EXPECT_TRUE(comm.errorString().contains("/dev/does-not-exist-vellicor"));
+    EXPECT_TRUE(describeOpenFailure("/dev/ttyS0", QSerialPort::PermissionError, "denied")
+                    .contains("group"));
+}
