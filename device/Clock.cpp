@@ -14,6 +14,8 @@ const Clock& Clock::system() {
     return clock;
 }
 
-float secondsSinceMidnight(const QTime& t) { return static_cast<float>(t.msecsSinceStartOfDay() / 1000.0); }
+float secondsSinceMidnight(const QTime& t) {
+    return static_cast<float>(t.msecsSinceStartOfDay() / 1000.0);
+}
 
 }  // namespace device

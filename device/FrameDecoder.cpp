@@ -35,12 +35,15 @@ bool FrameDecoder::decode(const QByteArray& input) {
     const RegisterTexts texts = registerTexts(*frame, QLocale());
     sink_.showRegisters(texts);
 
-    if (history_.LogToFile && sampleDue()) {
+    // Nothing below can change the rate text or the count before the refresh, so one reading
+    // of the rate decides logging, history and refresh alike.
+    const bool due = sampleDue();
+    if (history_.LogToFile && due) {
         sink_.logSample(LogRecord{now.date(), now.time(), texts.measuredPh, texts.targetPh,
-                                  texts.hex[7], frame->raw, frame->limit, frame->raw7,
-                                  frame->raw4, frame->k, frame->m});
+                                  texts.hex[7], frame->raw, frame->limit, frame->raw7, frame->raw4,
+                                  frame->k, frame->m});
     }
-    if (sampleDue()) {
+    if (due) {
         history_.AppendSample(frame->raw, formatSampleTime(now.time()), frame->valve,
                               history_.LimitRaw);
     }
@@ -49,7 +52,7 @@ bool FrameDecoder::decode(const QByteArray& input) {
 
     const GraphScale scale = sink_.graphScale();
     if (scale == GraphScale::SelfDefined) sink_.computeScaleMappings();
-    if (sampleDue()) {
+    if (due) {
         sink_.redrawGraph(scale);
         history_.SampleCount = 0;
     }

@@ -1,7 +1,9 @@
 #include "FrameFormat.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace device {
@@ -51,14 +53,41 @@ QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
     return negative ? QStringLiteral("-") + text : text;
 }
 
-QString formatHex(std::uint8_t byte) { return QString::number(byte, 16).toUpper(); }
+QString formatHex(std::uint8_t byte) {
+    // Built once: every frame shows twelve of these, and shared copies cost no allocation.
+    static const std::array<QString, 256> table = [] {
+        std::array<QString, 256> t;
+        for (int b = 0; b < 256; ++b) t[b] = QString::number(b, 16).toUpper();
+        return t;
+    }();
+    return table[byte];
+}
+
+namespace {
+// Writes the value with a blank (or minus) where the sign stands, between optional brackets,
+// in one allocation.
+QString signedText(std::int64_t value, bool brackets) {
+    char16_t buffer[32];
+    char16_t* end = buffer + std::size(buffer);
+    char16_t* p = end;
+    if (brackets) *--p = u']';
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+    do {
+        *--p = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    *--p = value < 0 ? u'-' : u' ';
+    if (brackets) *--p = u'[';
+    return QString(reinterpret_cast<const QChar*>(p), end - p);
+}
+}  // namespace
 
 QString formatSigned(std::int64_t value) {
-    return value < 0 ? QString::number(value) : QStringLiteral(" ") + QString::number(value);
+    return signedText(value, false);
 }
 
 QString formatBracketed(std::int64_t value) {
-    return QStringLiteral("[") + formatSigned(value) + QStringLiteral("]");
+    return signedText(value, true);
 }
 
 double roundHalfEven(double value, int decimals) {
@@ -79,6 +108,15 @@ double roundHalfEven(double value, int decimals) {
 }
 
 std::optional<int> parseUpdateRate(const QString& text, const QLocale& locale) {
+    // Plain digits, by far the usual text, need no regional parsing.
+    const QStringView trimmed = QStringView(text).trimmed();
+    if (!trimmed.isEmpty() && trimmed.size() <= 5 &&
+        std::all_of(trimmed.begin(), trimmed.end(),
+                    [](QChar c) { return c.isDigit() && c.unicode() < 128; })) {
+        const int value = trimmed.toInt();
+        if (value >= 1 && value <= kMaxUpdateRate) return value;
+        return std::nullopt;
+    }
     bool ok = false;
     const double value = locale.toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value)) return std::nullopt;
@@ -100,7 +138,13 @@ QString formatRegionalDate(const QDate& d, const QLocale& locale) {
     return locale.toString(d, QLocale::ShortFormat);
 }
 
-QString formatSampleTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm")); }
+QString formatSampleTime(const QTime& t) {
+    const int h = t.hour(), m = t.minute();
+    const char16_t text[] = {
+        static_cast<char16_t>(u'0' + h / 10), static_cast<char16_t>(u'0' + h % 10), u':',
+        static_cast<char16_t>(u'0' + m / 10), static_cast<char16_t>(u'0' + m % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 5);
+}
 
 int countdownSeconds(float lastFrameTime, float now) {
     constexpr float secondsPerDay = 86400.0f;

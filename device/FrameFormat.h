@@ -35,9 +35,9 @@ std::int64_t phHundredths(std::int32_t raw, std::int32_t k, std::int32_t m);
 // 690 -> "6.9", 700 -> "7".
 QString formatHundredths(std::int64_t hundredths, const QLocale& locale);
 
-QString formatHex(std::uint8_t byte);           // upper case, no leading zero
-QString formatBracketed(std::int64_t value);    // "[ 812]": a blank where the sign would be
-QString formatSigned(std::int64_t value);       // " 812" / "-5"
+QString formatHex(std::uint8_t byte);         // upper case, no leading zero
+QString formatBracketed(std::int64_t value);  // "[ 812]": a blank where the sign would be
+QString formatSigned(std::int64_t value);     // " 812" / "-5"
 
 // Rounds to the given number of decimals, halves going to the even digit.
 double roundHalfEven(double value, int decimals);

@@ -9,7 +9,9 @@ MSComm::MSComm(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::portError);
 }
 
-MSComm::~MSComm() { setPortOpen(false); }
+MSComm::~MSComm() {
+    setPortOpen(false);
+}
 
 bool MSComm::setPortOpen(bool open) {
     if (!open) {

@@ -1,16 +1,19 @@
 #include "MeasurementHistory.h"
 
+#include <algorithm>
+
 namespace device {
 
-void MeasurementHistory::AppendSample(std::int32_t raw, const QString& timeText,
-                                      std::int32_t valve, std::int32_t limit) {
-    // Increasing index order: each entry is read before it is overwritten.
-    for (int i = 0; i < HistoryNewest; ++i) {
-        PhHistory[i] = PhHistory[i + 1];
-        TimeHistory[i] = std::move(TimeHistory[i + 1]);
-        ValveHistory[i] = ValveHistory[i + 1];
-        LimitHistory[i] = LimitHistory[i + 1];
-    }
+void MeasurementHistory::AppendSample(std::int32_t raw, const QString& timeText, std::int32_t valve,
+                                      std::int32_t limit) {
+    // Forward order: each entry is read before it is overwritten; entry 0 drops out.
+    const auto shift = [](auto& entries) {
+        std::move(entries.begin() + 1, entries.begin() + HistoryNewest + 1, entries.begin());
+    };
+    shift(PhHistory);
+    shift(TimeHistory);
+    shift(ValveHistory);
+    shift(LimitHistory);
     PhHistory[HistoryNewest] = raw;
     TimeHistory[HistoryNewest] = timeText;
     ValveHistory[HistoryNewest] = valve;

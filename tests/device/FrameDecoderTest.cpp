@@ -89,8 +89,8 @@ TEST_F(Decoding, RateOneLogsAppendsAndRedrawsEveryFrame) {
     EXPECT_EQ(history.TimeHistory[560], "09:05");
     EXPECT_EQ(history.ValveHistory[560], 1);
     EXPECT_EQ(history.LimitHistory[560], 812);
-    const QStringList expected = {"log", "redraw-fixed", "log", "redraw-fixed", "log",
-                                  "redraw-fixed"};
+    const QStringList expected = {"log",          "redraw-fixed", "log",
+                                  "redraw-fixed", "log",          "redraw-fixed"};
     EXPECT_EQ(QStringList(sink.events.begin(), sink.events.end()), expected);
 }
 

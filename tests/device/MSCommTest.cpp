@@ -48,8 +48,7 @@ TEST_F(SerialLink, FrameWithNulAndFlowControlBytesIsDecoded) {
     FrameDecoder decoder(history, sink);
     QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
     // limit 0x1100 (XON high), raw7 0x0013 (XOFF), raw4 0, valve 0x11
-    pty.write(frameBytes({0x00, 0x11, 0x13, 0x00, 0x00, 0x00, 0x5A, 0x11, 0xE8, 0x03, 0x13,
-                          0x11}));
+    pty.write(frameBytes({0x00, 0x11, 0x13, 0x00, 0x00, 0x00, 0x5A, 0x11, 0xE8, 0x03, 0x13, 0x11}));
     ASSERT_TRUE(waitUntil([&] { return !sink.shown.empty(); }));
     const RegisterTexts& t = sink.shown[0];
     EXPECT_EQ(t.limit, "[ 4352]");

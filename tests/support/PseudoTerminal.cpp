@@ -1,13 +1,13 @@
 #include "PseudoTerminal.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <stdexcept>
 
 namespace testsupport {
