@@ -1,22 +1,81 @@
 #include "Form2.h"
 
+#include <QCloseEvent>
+#include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
 
 namespace textlog {
 
-// Placeholder until the text log window is built.
 Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Text log  Vellicor"));
+    setFixedSize(546, 411);
+
     RichTextBox1 = new QPlainTextEdit(this);
+    RichTextBox1->setGeometry(6, 6, 537, 373);
+    QFont font;
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(9.75);
+    RichTextBox1->setFont(font);
+    RichTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Logged lines are not the user's edits; undo must not take them back, and an undo stack
+    // would grow by one entry per line for as long as logging runs.
+    RichTextBox1->document()->setUndoRedoEnabled(false);
+
     Command1 = new QPushButton(QStringLiteral("Close"), this);
+    Command1->setGeometry(477, 390, 55, 16);
+
+    setTabOrder(RichTextBox1, Command1);
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
     if (showMainWindow) showMainWindow();
 }
 
 void Form2::appendLine(const QString& line) {
-    RichTextBox1->setPlainText(RichTextBox1->toPlainText() + line);
+    // The document keeps one block per line; the CR LF of a line becomes the block break.
+    QString paragraphs = line;
+    paragraphs.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+
+    QScrollBar* vertical = RichTextBox1->verticalScrollBar();
+    QScrollBar* horizontal = RichTextBox1->horizontalScrollBar();
+    const int top = vertical->value();
+    const int left = horizontal->value();
+    const QTextCursor userCursor = RichTextBox1->textCursor();
+    const int userPosition = userCursor.position();
+    const int userAnchor = userCursor.anchor();
+
+    QTextCursor end(RichTextBox1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(paragraphs);
+
+    // A user cursor sitting at the very end would be pushed along by the insertion.
+    QTextCursor restored = RichTextBox1->textCursor();
+    if (restored.position() != userPosition || restored.anchor() != userAnchor) {
+        restored.setPosition(userAnchor);
+        restored.setPosition(userPosition, QTextCursor::KeepAnchor);
+        RichTextBox1->setTextCursor(restored);
+    }
+    vertical->setValue(top);
+    horizontal->setValue(left);
 }
 
-QString Form2::text() const { return RichTextBox1->toPlainText(); }
+QString Form2::text() const {
+    QString all = RichTextBox1->toPlainText();
+    all.replace(u'\n', QStringLiteral("\r\n"));
+    return all;
+}
+
+void Form2::Command1_Click() {
+    close();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    // Closing discards the lines shown; the next logged line goes to a fresh window.
+    RichTextBox1->clear();
+    event->accept();
+}
 
 }  // namespace textlog

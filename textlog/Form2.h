@@ -15,11 +15,20 @@ public:
     // showMainWindow runs when the window is created, bringing the main window to the front.
     explicit Form2(std::function<void()> showMainWindow, QWidget* parent = nullptr);
 
-    void appendLine(const QString& line);  // line ends with CR LF
+    // Adds the line (ending with CR LF) after everything the box holds, the user's own edits
+    // included, without moving the user's view or cursor.
+    void appendLine(const QString& line);
+    // The box's whole text, every line ended by CR LF.
     QString text() const;
 
-    QPlainTextEdit* RichTextBox1 = nullptr;
-    QPushButton* Command1 = nullptr;  // "Close"
+    QPlainTextEdit* RichTextBox1 = nullptr;  // the logged lines
+    QPushButton* Command1 = nullptr;         // "Close"
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Command1_Click();
 };
 
 }  // namespace textlog

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "device/FrameSink.h"
@@ -13,6 +14,7 @@ class QWidget;
 namespace textlog {
 
 class Form2;
+class LogFile;
 
 // Where "Save Log" asks for a file name. Tests answer without a dialog.
 class SaveDialog {
@@ -46,14 +48,27 @@ public:
     LogSession(device::MeasurementHistory& history, SaveDialog& dialog, Hooks hooks);
     ~LogSession();
 
-    void saveLog();                                   // the "Save Log" button
-    void logSample(const device::LogRecord& record);  // one due frame, while logging
-    void close();                                     // at exit
+    // The "Save Log" button. A cancel changes nothing. A file that cannot be created is
+    // reported and leaves any running log untouched; otherwise an earlier log file is closed
+    // and the new one starts with its header.
+    void saveLog();
+    // One due frame: a line to the file and a line to the text log window. Does nothing while
+    // no log file is open. A failed write is reported once until a write succeeds again.
+    void logSample(const device::LogRecord& record);
+    // At exit: closes the log file and stops logging.
+    void close();
+
+    bool isLogging() const;
 
 private:
     device::MeasurementHistory& history_;
     SaveDialog& dialog_;
     Hooks hooks_;
+    // Reports a failed write, once per run of failures.
+    void noteWrite(bool written);
+
+    std::unique_ptr<LogFile> file_;
+    bool writeFailureReported_ = false;
 };
 
 }  // namespace textlog
