@@ -1,0 +1,53 @@
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTextStream>
+#include <functional>
+
+#include "AssetDrawing.h"
+
+// Draws the program's pictures into a folder:  vellicor-assetgen [--check] <assets-dir>
+// With --check nothing is written; the exit status tells whether the committed pictures are
+// still what this code draws (the backdrop pixel for pixel, the table by size only, since
+// its text depends on the installed fonts).
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool check = args.removeAll(QStringLiteral("--check")) > 0;
+    QTextStream err(stderr);
+    if (args.size() != 1) {
+        err << "usage: vellicor-assetgen [--check] <assets-dir>\n";
+        return 2;
+    }
+    const QDir dir(args.first());
+
+    struct Picture {
+        const char* file;
+        std::function<QImage()> draw;
+        bool exact;
+    };
+    const Picture pictures[] = {
+        {"backdrop.png", assetgen::drawBackdrop, true},
+        {"co2table.png", assetgen::drawCo2Table, false},
+    };
+
+    int failures = 0;
+    for (const Picture& picture : pictures) {
+        const QString path = dir.filePath(QString::fromLatin1(picture.file));
+        const QImage drawn = picture.draw();
+        if (check) {
+            const QImage stored(path);
+            const bool same = picture.exact ? stored.convertToFormat(drawn.format()) == drawn
+                                            : stored.size() == drawn.size();
+            if (!same) {
+                err << path << ": differs from what the generator draws\n";
+                ++failures;
+            }
+        } else if (!drawn.save(path, "PNG")) {
+            err << path << ": cannot write\n";
+            ++failures;
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
