@@ -36,9 +36,7 @@ bool MSComm::setPortOpen(bool open) {
 }
 
 QByteArray MSComm::Input() {
-    QByteArray chunk = buffer_.left(ReadLength);
-    buffer_.remove(0, chunk.size());
-    return chunk;
+    return buffer_.take(ReadLength);
 }
 
 void MSComm::setInBufferCount(int count) {
@@ -51,21 +49,17 @@ void MSComm::setInBufferCount(int count) {
 void MSComm::readArrived() {
     const QByteArray fresh = port_.readAll();
     if (fresh.isEmpty()) return;
-    if (!buffer_.isEmpty() && sinceLastByte_.isValid() && sinceLastByte_.elapsed() > resyncGapMs_) {
-        buffer_.clear();
-    }
-    sinceLastByte_.start();
-    buffer_.append(fresh);
+    buffer_.arrive(fresh, sinceLastByte_.restart());
     raiseNotifications();
 }
 
 void MSComm::raiseNotifications() {
     // Several frames may arrive in one read; notify until fewer than a frame waits, but stop
     // if the reader leaves the buffer as it was.
-    while (buffer_.size() >= ReceiveThreshold && port_.isOpen()) {
-        const auto before = buffer_.size();
+    while (buffer_.count() >= ReceiveThreshold && port_.isOpen()) {
+        const int before = buffer_.count();
         emit OnComm();
-        if (buffer_.size() == before) break;
+        if (buffer_.count() == before) break;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include "ReceiveBuffer.h"
+
 namespace device {
 
 // The one owner of the serial port. Receive only, 9600 8N1 without flow control, so every
@@ -33,11 +35,11 @@ public:
     QString errorString() const { return errorString_; }
 
     QByteArray Input();
-    int InBufferCount() const { return static_cast<int>(buffer_.size()); }
+    int InBufferCount() const { return buffer_.count(); }
     // Discards waiting bytes; allowed while the port is closed.
     void setInBufferCount(int count);
 
-    void setResyncGapMs(int ms) { resyncGapMs_ = ms; }
+    void setResyncGapMs(int ms) { buffer_.setResyncGapMs(ms); }
 
 signals:
     void OnComm();
@@ -53,9 +55,8 @@ private:
     QSerialPort port_;
     QString portName_;
     QString errorString_;
-    QByteArray buffer_;
+    ReceiveBuffer buffer_{DefaultResyncGapMs};
     QElapsedTimer sinceLastByte_;
-    int resyncGapMs_ = DefaultResyncGapMs;
 };
 
 // Explains a failed open in words a user can act on.

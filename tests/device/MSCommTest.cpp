@@ -7,6 +7,7 @@
 #include "RecordingSink.h"
 #include "device/FrameDecoder.h"
 #include "device/MSComm.h"
+#include "device/ReceiveBuffer.h"
 
 using namespace device;
 using testsupport::PseudoTerminal;
@@ -112,4 +113,17 @@ TEST(SerialLinkClosed, BufferCanBeEmptiedWhileClosedAndOpenFailuresExplain) {
     EXPECT_TRUE(comm.errorString().contains("/dev/does-not-exist-vellicor"));
     EXPECT_TRUE(describeOpenFailure("/dev/ttyS0", QSerialPort::PermissionError, "denied")
                     .contains("group"));
+}
+
+TEST(ReceiveBuffer, PauseDropsOnlyATornFrame) {
+    ReceiveBuffer buffer(500);
+    buffer.arrive("abcde", 0);
+    buffer.arrive("fg", 499);  // within a frame's pause: kept
+    EXPECT_EQ(buffer.count(), 7);
+    buffer.arrive("0123456789AB", 501);  // after silence: the torn bytes go
+    EXPECT_EQ(buffer.take(12), "0123456789AB");
+    EXPECT_EQ(buffer.droppedBytes(), 7);
+    buffer.arrive("xy", 10000);  // nothing waiting, nothing dropped
+    EXPECT_EQ(buffer.take(12), "xy");
+    EXPECT_EQ(buffer.droppedBytes(), 7);
 }
