@@ -1,27 +1,217 @@
 #include "Form3.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+
 namespace graph {
 
-// Placeholder until the graph window is built: keeps the program linkable.
-Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> headerTexts,
-             const device::Clock& clock, QWidget* parent)
-    : QWidget(parent), history_(history), headerTexts_(std::move(headerTexts)), clock_(clock) {
-    setWindowTitle(QStringLiteral("Graph Logging Vellicor"));
+namespace {
+
+// Shows the persistent image: covering, hiding and showing only repaint it, never recompute.
+class GraphSurface final : public QFrame {
+public:
+    GraphSurface(const QImage& image, QWidget* parent) : QFrame(parent), image_(image) {
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setLineWidth(2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        painter.setClipRect(contentsRect());
+        painter.drawImage(contentsRect().topLeft(), image_);
+    }
+
+private:
+    const QImage& image_;
+};
+
+// Design-time geometry is in twips, 15 to a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-device::GraphScale Form3::scale() const { return device::GraphScale::Fixed; }
-void Form3::DrawGraphFrame() {}
-void Form3::DrawFixedScaleGraph() {}
-void Form3::DrawSelfDefinedGraph() {}
-void Form3::ComputeScaleMappings() {}
+template <typename W>
+W* place(W* widget, const char* name, QRect geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+}  // namespace
+
+Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> headerTexts,
+             const device::Clock& clock, QWidget* parent)
+    : QWidget(parent),
+      history_(history),
+      headerTexts_(std::move(headerTexts)),
+      clock_(clock),
+      image_(makeSurfaceImage()) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Graph Logging Vellicor"));
+    // The controls are laid out for an 8-point sans serif caption font.
+    QFont captionFont(QStringLiteral("Arial"));
+    captionFont.setPointSize(8);
+    setFont(captionFont);
+    resize(660, 461);
+
+    Picture1 = place(new GraphSurface(image_, this), "Picture1", twips(120, 60, 9615, 5775));
+
+    Frame1 =
+        place(new QGroupBox(QStringLiteral("Scale"), this), "Frame1", twips(135, 5940, 4695, 870));
+    Option1 = place(new QRadioButton(QStringLiteral("pH 6-8"), Frame1), "Option1",
+                    twips(180, 315, 1050, 240));
+    Option2 = place(new QRadioButton(QStringLiteral("Self defined"), Frame1), "Option2",
+                    twips(1170, 360, 1140, 240));
+    Label1 = place(new QLabel(QStringLiteral("Min scale"), Frame1), "Label1",
+                   twips(2565, 135, 870, 330));
+    Combo1 = place(new QComboBox(Frame1), "Combo1", twips(2475, 360, 1050, 315));
+    Check3 = place(new QCheckBox(QStringLiteral("Magnify"), Frame1), "Check3",
+                   twips(3600, 405, 870, 195));
+
+    Frame2 = place(new QGroupBox(QStringLiteral("Show Valve"), this), "Frame2",
+                   twips(5220, 5940, 1230, 870));
+    Check1 =
+        place(new QCheckBox(QStringLiteral("Show"), Frame2), "Check1", twips(180, 360, 915, 240));
+    Frame4 = place(new QGroupBox(QStringLiteral("Show Limit"), this), "Frame4",
+                   twips(6600, 5940, 1230, 870));
+    Check4 =
+        place(new QCheckBox(QStringLiteral("Show"), Frame4), "Check4", twips(240, 360, 735, 240));
+    Frame3 = place(new QGroupBox(QStringLiteral("Show Grid"), this), "Frame3",
+                   twips(8040, 5940, 1230, 915));
+    Check2 =
+        place(new QCheckBox(QStringLiteral("Show"), Frame3), "Check2", twips(270, 360, 735, 240));
+
+    Option1->setChecked(true);
+    Check2->setChecked(true);
+    Label1->setEnabled(false);
+    Combo1->setEnabled(false);
+    Combo1->setEditable(true);
+    // Typed text is the minimum exactly as typed: no completion, nothing added to the list.
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setCompleter(nullptr);
+    Combo1->addItems({"9,0", "8,9", "8,8", "8,7", "8,6", "8,5", "8,4", "8,3", "8,2",
+                      "8,1", "8,0", "7,9", "7,8", "7,7", "7,6", "7,5", "7,4", "7,3",
+                      "7,2", "7,1", "7,0", "6,9", "6,8", "6,7", "6,6", "6,5", "6,4",
+                      "6,3", "6,2", "6,1", "6,0", "5,9", "5,8", "3,8"});
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(QStringLiteral("6,0"));
+
+    // Labels and group boxes take no focus; the rest follow the design's order.
+    setTabOrder(Option1, Option2);
+    setTabOrder(Option2, Check1);
+    setTabOrder(Check1, Check2);
+    setTabOrder(Check2, Combo1);
+    setTabOrder(Combo1, Check3);
+    setTabOrder(Check3, Check4);
+
+    connect(Option1, &QRadioButton::clicked, this, &Form3::Option1_Click);
+    connect(Option2, &QRadioButton::clicked, this, &Form3::Option2_Click);
+    connect(Combo1, &QComboBox::activated, this, &Form3::Combo1_Click);
+    connect(Check3, &QCheckBox::clicked, this, &Form3::Check3_Click);
+    connect(Check1, &QCheckBox::clicked, this, &Form3::Check1_Click);
+    connect(Check2, &QCheckBox::clicked, this, &Form3::Check2_Click);
+    connect(Check4, &QCheckBox::clicked, this, &Form3::Check4_Click);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+device::GraphScale Form3::scale() const {
+    return Option2->isChecked() ? device::GraphScale::SelfDefined : device::GraphScale::Fixed;
+}
+
+double Form3::minimumScale() {
+    if (const auto value = parseMinScale(Combo1->currentText())) lastValidMinimum_ = *value;
+    return lastValidMinimum_;
+}
+
+CurveOptions Form3::curveOptions() const {
+    return {Check4->isChecked(), Check1->isChecked()};
+}
+
+void Form3::imageChanged() {
+    Picture1->update();
+}
+
+void Form3::DrawGraphFrame() {
+    const HeaderTexts header = headerTexts_ ? headerTexts_() : HeaderTexts{};
+    drawGraphFrame(image_, history_, Check2->isChecked(), header, clock_.now());
+    imageChanged();
+}
+
+void Form3::DrawFixedScaleGraph() {
+    drawFixedScaleGraph(image_, history_, curveOptions());
+    imageChanged();
+}
+
+void Form3::DrawSelfDefinedGraph() {
+    drawSelfDefinedGraph(image_, history_, minimumScale(), Check3->isChecked(), curveOptions());
+    imageChanged();
+}
+
+void Form3::ComputeScaleMappings() {
+    computeScaleMappings(history_, minimumScale(), Check3->isChecked());
+}
+
 void Form3::fixedRedraw() {
     DrawGraphFrame();
     DrawFixedScaleGraph();
 }
+
 void Form3::selfDefinedRedraw() {
     DrawGraphFrame();
     DrawSelfDefinedGraph();
 }
-void FillDemoHistory(device::MeasurementHistory&) {}
+
+void Form3::Option1_Click() {
+    Combo1->setEnabled(false);
+    Label1->setEnabled(false);
+    fixedRedraw();
+}
+
+void Form3::Option2_Click() {
+    Combo1->setEnabled(true);
+    Label1->setEnabled(true);
+    ComputeScaleMappings();
+    selfDefinedRedraw();
+}
+
+void Form3::recomputeAndRedrawSelfDefined() {
+    if (!Option2->isChecked()) return;
+    ComputeScaleMappings();
+    selfDefinedRedraw();
+}
+
+void Form3::Combo1_Click() {
+    recomputeAndRedrawSelfDefined();
+}
+void Form3::Check3_Click() {
+    recomputeAndRedrawSelfDefined();
+}
+
+// Show/hide switches redraw with the mapping computed last.
+void Form3::redrawForSwitch() {
+    if (Option1->isChecked()) fixedRedraw();
+    if (Option2->isChecked()) selfDefinedRedraw();
+}
+
+void Form3::Check1_Click() {
+    redrawForSwitch();
+}
+void Form3::Check2_Click() {
+    redrawForSwitch();
+}
+void Form3::Check4_Click() {
+    redrawForSwitch();
+}
 
 }  // namespace graph

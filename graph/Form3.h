@@ -7,22 +7,19 @@
 #include "device/Clock.h"
 #include "device/FrameSink.h"
 #include "device/MeasurementHistory.h"
+#include "graph/GraphDrawing.h"
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
 
 namespace graph {
 
-// What the header shows of the main window: its measured and target pH displays.
-struct HeaderTexts {
-    QString measuredPh;  // Label56
-    QString targetPh;    // Label7
-};
-
-// The graph window: the drawing surface and the options that decide how it is drawn.
+// The graph window: the drawing surface and the options that decide how it is drawn. The
+// options live only in the controls, so a new window starts from their design-time state.
 class Form3 : public QWidget {
     Q_OBJECT
 public:
@@ -40,11 +37,42 @@ public:
 
     const QImage& image() const { return image_; }
 
+    // The self-defined minimum from Combo1; a text that is not a number keeps the last one.
+    double minimumScale();
+
+    void Option1_Click();
+    void Option2_Click();
+    void Combo1_Click();
+    void Check3_Click();
+    void Check1_Click();
+    void Check2_Click();
+    void Check4_Click();
+
+    QFrame* Picture1;       // drawing surface showing image()
+    QGroupBox* Frame1;      // "Scale"
+    QRadioButton* Option1;  // "pH 6-8"
+    QRadioButton* Option2;  // "Self defined"
+    QLabel* Label1;         // "Min scale"
+    QComboBox* Combo1;      // minimum of the self-defined scale
+    QCheckBox* Check3;      // "Magnify"
+    QGroupBox* Frame2;      // "Show Valve"
+    QCheckBox* Check1;      // show valve bars
+    QGroupBox* Frame4;      // "Show Limit"
+    QCheckBox* Check4;      // show limit line
+    QGroupBox* Frame3;      // "Show Grid"
+    QCheckBox* Check2;      // show grid
+
 private:
+    void redrawForSwitch();
+    void recomputeAndRedrawSelfDefined();
+    CurveOptions curveOptions() const;
+    void imageChanged();
+
     device::MeasurementHistory& history_;
     std::function<HeaderTexts()> headerTexts_;
     const device::Clock& clock_;
     QImage image_;
+    double lastValidMinimum_ = 6.0;  // the design-time "6,0"
 };
 
 // Fills the whole sample window with the same generated demo every run.

@@ -1,0 +1,318 @@
+#include "GraphDrawing.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "device/FrameFormat.h"
+
+namespace graph {
+
+using device::MeasurementHistory;
+
+QColor fromBgr(quint32 bgr) {
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+namespace {
+
+QRgb rgbOf(quint32 bgr) {
+    return fromBgr(bgr).rgb();
+}
+
+// Pixel-exact drawing straight into the image. QPainter's aliased lines drop the end point
+// only when drawn downwards, and the ticks and upward curve segments must keep their start
+// and lose their end like every other line here.
+class Raster {
+public:
+    explicit Raster(QImage& image)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / static_cast<int>(sizeof(QRgb))),
+          width_(image.width()),
+          height_(image.height()) {}
+
+    void point(int x, int y, QRgb colour) {
+        if (x >= 0 && y >= 0 && x < width_ && y < height_) bits_[y * stride_ + x] = colour;
+    }
+
+    // Both corners belong to the rectangle.
+    void fill(int x1, int y1, int x2, int y2, QRgb colour) {
+        const int left = std::max(0, std::min(x1, x2));
+        const int right = std::min(width_ - 1, std::max(x1, x2));
+        const int top = std::max(0, std::min(y1, y2));
+        const int bottom = std::min(height_ - 1, std::max(y1, y2));
+        for (int y = top; y <= bottom; ++y) std::fill(row(y) + left, row(y) + right + 1, colour);
+    }
+
+    // One-pixel line from the first point towards the second, without the second. Dotted
+    // lines light every other pixel, starting with the first.
+    void line(int x1, int y1, int x2, int y2, QRgb colour, bool dotted = false) {
+        const int dx = std::abs(x2 - x1);
+        const int dy = std::abs(y2 - y1);
+        const int sx = x2 >= x1 ? 1 : -1;
+        const int sy = y2 >= y1 ? 1 : -1;
+        const int steps = std::max(dx, dy);
+        for (int k = 0; k < steps; ++k) {
+            if (dotted && k % 2 != 0) continue;
+            if (dx >= dy)
+                point(x1 + sx * k, y1 + sy * ((2 * k * dy + dx) / (2 * dx)), colour);
+            else
+                point(x1 + sx * ((2 * k * dx + dy) / (2 * dy)), y1 + sy * k, colour);
+        }
+    }
+
+private:
+    QRgb* row(int y) { return bits_ + y * stride_; }
+
+    QRgb* bits_;
+    int stride_;
+    int width_;
+    int height_;
+};
+
+struct TextItem {
+    int x;
+    int y;
+    QString text;
+    QColor colour;
+};
+
+QFont graphFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+// Texts go on after the pixel work; none of them overlaps a line, so the order is unchanged
+// on screen. Each text's top-left corner sits at its point; only the glyphs are painted.
+void printTexts(QImage& image, const std::vector<TextItem>& items) {
+    QPainter painter(&image);
+    painter.setFont(graphFont());
+    const int ascent = painter.fontMetrics().ascent();
+    for (const TextItem& item : items) {
+        if (item.text.isEmpty()) continue;
+        painter.setPen(item.colour);
+        painter.drawText(item.x, item.y + ascent, item.text);
+    }
+}
+
+void ensureFormat(QImage& image) {
+    if (image.isNull()) image = makeSurfaceImage();
+    if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
+}
+
+int mapY(double offset, double slope, double raw) {
+    return clampY(offset + slope * raw);
+}
+
+void drawLimitLine(Raster& raster, const MeasurementHistory& h, double offset, double slope) {
+    const QRgb red = rgbOf(bgr::Red);
+    for (int i = 0; i < MeasurementHistory::HistoryNewest; ++i) {
+        const int y1 = mapY(offset, slope, h.LimitHistory[i]);
+        const int y2 = mapY(offset, slope, h.LimitHistory[i + 1]);
+        raster.line(PlotLeft + i, y1, PlotLeft + 1 + i, y2, red);
+    }
+}
+
+void drawValveBars(Raster& raster, const MeasurementHistory& h) {
+    const QRgb orange = rgbOf(bgr::Orange);
+    for (int i = 0; i <= MeasurementHistory::HistoryNewest; ++i) {
+        if (h.ValveHistory[i] != 0)
+            raster.line(PlotLeft + i, PlotBottom - 30, PlotLeft + i, PlotBottom, orange);
+    }
+}
+
+// The last segment's right end marks the newest sample, if there is one.
+void markNewest(Raster& raster, const MeasurementHistory& h, int i, int y2) {
+    if (i == MeasurementHistory::HistoryNewest - 1 && h.PhHistory[i + 1] != 0)
+        raster.point(PlotRight, y2, rgbOf(bgr::Red));
+}
+
+}  // namespace
+
+int clampY(double y) {
+    if (!(y >= ScaleTop)) return ScaleTop;  // also catches NaN
+    if (y > PlotBottom) return PlotBottom;
+    return static_cast<int>(std::lround(y));
+}
+
+std::optional<double> parseMinScale(const QString& text) {
+    QString normalized = text.trimmed();
+    normalized.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double value = QLocale::c().toDouble(normalized, &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+QString scaleLabelText(double value) {
+    const double rounded = device::roundHalfEven(value, 2);
+    QString digits = QString::number(std::abs(rounded), 'f', 2);
+    while (digits.endsWith(QLatin1Char('0'))) digits.chop(1);
+    if (digits.endsWith(QLatin1Char('.'))) digits.chop(1);
+    const bool negative = rounded < 0 && digits != QLatin1String("0");
+    QString text = (negative ? QStringLiteral("-") : QStringLiteral(" ")) + digits;
+    if (text.size() == 4) text += QLatin1Char('0');
+    if (text.size() == 2) text += QStringLiteral(".00");
+    return text;
+}
+
+QColor scaleLabelColour(double value) {
+    const double rounded = device::roundHalfEven(value, 2);
+    if (rounded < 7) return fromBgr(bgr::LightRed);
+    if (rounded == 7) return fromBgr(bgr::LightGreen);
+    return fromBgr(bgr::LightBlue);
+}
+
+QImage makeSurfaceImage() {
+    QImage image(SurfaceWidth, SurfaceHeight, QImage::Format_RGB32);
+    image.fill(QColor(240, 240, 240));  // an empty picture box shows the button face
+    return image;
+}
+
+void drawGraphFrame(QImage& image, const MeasurementHistory& history, bool showGrid,
+                    const HeaderTexts& header, const QDateTime& now) {
+    ensureFormat(image);
+    {
+        Raster raster(image);
+        raster.fill(0, 0, 700, 380, rgbOf(bgr::Black));
+        raster.fill(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::DarkBlue));
+
+        const QRgb grey = rgbOf(bgr::LightGrey);
+        raster.line(PlotLeft, PlotBottom, PlotRight, PlotBottom, grey);
+        raster.line(PlotLeft, PlotTop, PlotLeft, PlotBottom, grey);
+        raster.line(PlotRight, PlotTop, PlotRight, PlotBottom, grey);
+
+        if (showGrid) {
+            // Single pixels, every second one lit, so the dots never join into a line.
+            const QRgb grid = rgbOf(bgr::MutedBlue);
+            for (int h = 30; h <= 300; h += 30)
+                for (int x = 16; x <= 574; x += 2) raster.point(x, PlotBottom - h, grid);
+            for (int x = 55; x <= 535; x += 40)
+                for (int y = 30; y <= 348; y += 2) raster.point(x, y, grid);
+        }
+
+        const QRgb white = rgbOf(bgr::White);
+        for (int h = 0; h <= 300; h += 15)
+            raster.line(PlotRight, PlotBottom - h, PlotRight + 4, PlotBottom - h, white);
+        for (int h = 0; h <= 300; h += 150)
+            raster.line(PlotRight, PlotBottom - h, PlotRight + 10, PlotBottom - h, white);
+
+        for (int x = 15; x <= 575; x += 40) raster.line(x, 353, x, 350, white, true);
+        for (int x = 15; x <= 575; x += 20) raster.line(x, 352, x, 350, white, true);
+    }
+
+    std::vector<TextItem> texts;
+    texts.reserve(24);
+    for (int k = 0; k <= 14; ++k)
+        texts.push_back(
+            {40 * k + 3, 360, history.TimeHistory[40 * k].left(5), fromBgr(bgr::LightBlue)});
+    const QLocale locale;
+    texts.push_back({593, 18, QStringLiteral("pH"), fromBgr(bgr::LightGrey)});
+    texts.push_back({150, 3, QStringLiteral("Time:"), fromBgr(bgr::LightOrange)});
+    texts.push_back({30, 3, QStringLiteral("Date:"), fromBgr(bgr::LightOrange)});
+    texts.push_back(
+        {177, 3, device::formatRegionalTime(now.time(), locale), fromBgr(bgr::LightOrange)});
+    texts.push_back(
+        {57, 3, device::formatRegionalDate(now.date(), locale), fromBgr(bgr::LightOrange)});
+    texts.push_back({400, 3, QStringLiteral("pH:"), fromBgr(bgr::LightBlue)});
+    texts.push_back({430, 3, header.measuredPh, fromBgr(bgr::LightBlue)});
+    texts.push_back({280, 3, QStringLiteral("Limit:"), fromBgr(bgr::Red)});
+    texts.push_back({320, 3, header.targetPh, fromBgr(bgr::Red)});
+    printTexts(image, texts);
+}
+
+void computeScaleMappings(MeasurementHistory& history, double minimum, bool magnify) {
+    history.ScaleLabelValue = minimum;
+    const double pixelsPerPh = magnify ? 600 : 300;
+    history.SelfYAtPh7 = 350 - pixelsPerPh * (7 - minimum);
+    history.SelfYAtPh4 = history.SelfYAtPh7 + 3 * pixelsPerPh;
+    const double span = static_cast<double>(history.RawAtPh7) - history.RawAtPh4;
+    if (span != 0) {
+        history.SelfSlope = (history.SelfYAtPh7 - history.SelfYAtPh4) / span;
+        history.SelfOffset = history.SelfYAtPh7 - history.RawAtPh7 * history.SelfSlope;
+    }
+    history.computeFixedMapping();
+}
+
+void drawFixedScaleGraph(QImage& image, const MeasurementHistory& history, CurveOptions options) {
+    ensureFormat(image);
+    static const struct {
+        const char* text;
+        int y;
+        quint32 colour;
+    } labels[] = {
+        {"6.00", 344, bgr::LightRed},  {"6.20", 314, bgr::LightRed},
+        {"6.40", 284, bgr::LightRed},  {"6.60", 254, bgr::LightRed},
+        {"6.80", 224, bgr::LightRed},  {"7.00", 194, bgr::LightGreen},
+        {"7.20", 164, bgr::LightBlue}, {"7.40", 134, bgr::LightBlue},
+        {"7.60", 104, bgr::LightBlue}, {"7.80", 74, bgr::LightBlue},
+        {"8.00", 44, bgr::LightBlue},
+    };
+    std::vector<TextItem> texts;
+    for (const auto& label : labels)
+        texts.push_back({592, label.y, QString::fromLatin1(label.text), fromBgr(label.colour)});
+    printTexts(image, texts);
+
+    Raster raster(image);
+    const double offset = history.FixedOffset;
+    const double slope = history.FixedSlope;
+    if (options.showLimit) drawLimitLine(raster, history, offset, slope);
+
+    const QRgb yellow = rgbOf(bgr::Yellow);
+    for (int i = 0; i < MeasurementHistory::HistoryNewest; ++i) {
+        const int y1 = mapY(offset, slope, history.PhHistory[i]);
+        const int y2 = mapY(offset, slope, history.PhHistory[i + 1]);
+        if (history.PhHistory[i] != 0) raster.line(PlotLeft + i, y1, PlotLeft + 1 + i, y2, yellow);
+        markNewest(raster, history, i, y2);
+    }
+
+    if (options.showValve) drawValveBars(raster, history);
+}
+
+void drawSelfDefinedGraph(QImage& image, MeasurementHistory& history, double minimum, bool magnify,
+                          CurveOptions options) {
+    ensureFormat(image);
+    const double step = magnify ? 0.05 : 0.1;
+    std::vector<TextItem> texts;
+    history.ScaleLabelValue = minimum;
+    // Each label adds one step to the last, so the colour rule sees the accumulated value.
+    for (int y = 344; y >= 44; y -= 30) {
+        if (y != 344) history.ScaleLabelValue += step;
+        const double value = history.ScaleLabelValue;
+        texts.push_back({592, y, scaleLabelText(value), scaleLabelColour(value)});
+    }
+    printTexts(image, texts);
+
+    Raster raster(image);
+    const double offset = history.SelfOffset;
+    const double slope = history.SelfSlope;
+    if (options.showLimit) drawLimitLine(raster, history, offset, slope);
+
+    const auto& ph = history.PhHistory;
+    const QRgb yellow = rgbOf(bgr::Yellow);
+    // Samples 0 to 2 only feed the trailing mean; the curve starts at sample 3.
+    for (int i = 3; i < MeasurementHistory::HistoryNewest; ++i) {
+        double a = ph[i];
+        double b = ph[i + 1];
+        if (ph[i - 3] > 0 && ph[i - 2] > 0 && ph[i - 1] > 0) {
+            a = (static_cast<double>(ph[i - 3]) + ph[i - 2] + ph[i - 1] + ph[i]) / 4;
+            b = (static_cast<double>(ph[i - 2]) + ph[i - 1] + ph[i] + ph[i + 1]) / 4;
+        }
+        const int y1 = mapY(offset, slope, a);
+        const int y2 = mapY(offset, slope, b);
+        if (ph[i] != 0) raster.line(PlotLeft + i, y1, PlotLeft + 1 + i, y2, yellow);
+        markNewest(raster, history, i, y2);
+    }
+
+    if (options.showValve) drawValveBars(raster, history);
+}
+
+}  // namespace graph
