@@ -17,9 +17,11 @@ struct ScriptedDialog : textlog::SaveDialog {
     std::deque<std::optional<QString>> answers;
     std::optional<QString> askFileName(QWidget*) override {
         if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
+        const bool cancelled = !answers.front().has_value();
+        const QString name = answers.front().value_or(QString());
         answers.pop_front();
-        return answer;
+        if (cancelled) return std::nullopt;
+        return name;
     }
 };
 

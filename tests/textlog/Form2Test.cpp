@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "LoggingHarness.h"
+
+using namespace textlogtest;
+
+TEST(Form2Layout, DesignedWindowAndControls) {
+    int shown = 0;
+    textlog::Form2 form([&] { ++shown; });
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(form.windowTitle(), "Text log  Vellicor");
+    EXPECT_EQ(form.size(), QSize(546, 411));
+    EXPECT_EQ(form.RichTextBox1->geometry(), QRect(6, 6, 537, 373));
+    EXPECT_EQ(form.Command1->geometry(), QRect(477, 390, 55, 16));
+    EXPECT_EQ(form.Command1->text(), "Close");
+    EXPECT_EQ(QFontInfo(form.RichTextBox1->font()).family(), "Liberation Mono");
+    EXPECT_DOUBLE_EQ(form.RichTextBox1->font().pointSizeF(), 9.75);
+    EXPECT_TRUE(form.text().isEmpty());
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(Form2Text, LinesReadBackWithCrLfAndUserEditsStay) {
+    textlog::Form2 form(nullptr);
+    form.appendLine("a\tb\r\n");
+    // The user types at the end and in the middle; the next line follows all of it.
+    QTextCursor c = form.RichTextBox1->textCursor();
+    c.movePosition(QTextCursor::End);
+    form.RichTextBox1->setTextCursor(c);
+    QTest::keyClicks(form.RichTextBox1, "note");
+    c.movePosition(QTextCursor::Start);
+    form.RichTextBox1->setTextCursor(c);
+    QTest::keyClicks(form.RichTextBox1, ">");
+    form.appendLine("c\r\n");
+    EXPECT_EQ(form.text(), ">a\tb\r\nnotec\r\n");
+    // The user's cursor stays where the user left it.
+    EXPECT_EQ(form.RichTextBox1->textCursor().position(), 1);
+}
+
+TEST(Form2Text, AppendingKeepsTheUsersViewAndCursorAtTheEnd) {
+    textlog::Form2 form(nullptr);
+    form.show();
+    for (int i = 0; i < 200; ++i) form.appendLine(QString("line %1\r\n").arg(i));
+    QCoreApplication::processEvents();
+    QScrollBar* bar = form.RichTextBox1->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(10);
+    QTextCursor c = form.RichTextBox1->textCursor();
+    c.movePosition(QTextCursor::End);
+    form.RichTextBox1->setTextCursor(c);
+    bar->setValue(10);
+    const int end = c.position();
+    form.appendLine("more\r\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), 10);
+    EXPECT_EQ(form.RichTextBox1->textCursor().position(), end);
+    EXPECT_TRUE(form.text().endsWith("line 199\r\nmore\r\n"));
+}
+
+TEST(Form2Text, UndoDoesNotTakeBackLoggedLines) {
+    textlog::Form2 form(nullptr);
+    form.appendLine("kept\r\n");
+    form.RichTextBox1->undo();
+    EXPECT_EQ(form.text(), "kept\r\n");
+}
+
+TEST(Form2Close, DestroysTheWindowWhenAskedToDeleteOnClose) {
+    QPointer<textlog::Form2> form = new textlog::Form2(nullptr);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->appendLine("x\r\n");
+    form->show();
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+
+    textlog::Form2 kept(nullptr);  // without the attribute: hidden and emptied
+    kept.appendLine("x\r\n");
+    kept.show();
+    kept.Command1->click();
+    EXPECT_FALSE(kept.isVisible());
+    EXPECT_TRUE(kept.text().isEmpty());
+}
+
+TEST(TextLogWindow, GetsLinesOnlyWhileLoggingInTheWindowFormat) {
+    LoggingHarness h;
+    h.frames(2);
+    EXPECT_EQ(h.stand.windowsCreated, 0);
+    h.saveLogTo(h.path("log.txt"));
+    h.frames(2);
+    ASSERT_TRUE(h.stand.window);
+    EXPECT_EQ(h.stand.window->text(),
+              "12/8/26 9:05:09 AM  6.99\t7.41\t1\r\n"
+              "12/8/26 9:05:10 AM  6.99\t7.41\t1\r\n");
+}
+
+TEST(TextLogWindow, CloseDiscardsAndAFreshHiddenWindowCollectsTheNextLines) {
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    h.saveLogTo(file);
+    h.frames(2);
+    QPointer<textlog::Form2> first = h.stand.window;
+    first->Command1->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+
+    h.frames(1);
+    ASSERT_TRUE(h.stand.window);
+    EXPECT_EQ(h.stand.windowsCreated, 2);
+    EXPECT_FALSE(h.stand.window->isVisible());
+    EXPECT_EQ(h.stand.window->text(), "12/8/26 9:05:09 AM  6.99\t7.41\t1\r\n");
+    EXPECT_EQ(readAll(file).count("\r\n"), 4);  // the file kept everything
+
+    h.saveLogTo(h.path("next.txt"));  // only Save Log shows it again
+    EXPECT_TRUE(h.stand.window->isVisible());
+}
+
+TEST(TextLogWindow, CommaLocaleLine) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    LoggingHarness h;
+    h.saveLogTo(h.path("log.txt"));
+    h.frames(1);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(h.stand.window->text(), "08.12.26 09:05:07  6,99\t7,41\t1\r\n");
+}

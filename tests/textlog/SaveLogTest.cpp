@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QFileInfo>
+
+#include "LoggingHarness.h"
+#include "textlog/LogLine.h"
+
+using namespace textlogtest;
+
+namespace {
+const QByteArray kHeader = textlog::fileHeaderLine().toLatin1();
+
+int lineCount(const QString& path) {
+    return static_cast<int>(readAll(path).count("\r\n"));
+}
+}  // namespace
+
+TEST(SaveLog, CancelOrFilterNameChangesNothing) {
+    for (const std::optional<QString>& answer :
+         {std::optional<QString>(), std::optional<QString>("*.txt")}) {
+        LoggingHarness h;
+        h.stand.rate = "3";
+        h.frames(1);
+        h.saveLogTo(answer);
+        EXPECT_FALSE(h.history.LogToFile);
+        EXPECT_FALSE(h.session.isLogging());
+        EXPECT_EQ(h.history.SampleCount, 1);
+        EXPECT_TRUE(h.history.LogFileName.isEmpty());
+        EXPECT_TRUE(h.stand.logPath.isEmpty());
+        EXPECT_EQ(h.stand.windowsCreated, 0);
+        EXPECT_TRUE(h.stand.errors.empty());
+        h.frames(3);
+        EXPECT_EQ(h.stand.windowsCreated, 0);  // nothing logged while not logging
+    }
+}
+
+TEST(SaveLog, StartsWithTheHeaderAtOnceAndShowsWindowAndPath) {
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    {
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old contents that must go\r\n");
+    }
+    h.saveLogTo(file);
+    EXPECT_EQ(readAll(file), kHeader);
+    EXPECT_TRUE(h.history.LogToFile);
+    EXPECT_EQ(h.history.LogFileName, file);
+    EXPECT_EQ(h.stand.logPath, file);
+    ASSERT_TRUE(h.stand.window);
+    EXPECT_TRUE(h.stand.window->isVisible());
+    // Once when the window was created, once more to come in front of it.
+    EXPECT_EQ(h.stand.mainWindowShown, 2);
+}
+
+TEST(SaveLog, CancelWhileLoggingKeepsTheFileInUse) {
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    h.saveLogTo(file);
+    h.frames(2);
+    h.saveLogTo(std::nullopt);
+    h.saveLogTo(QStringLiteral("*.txt"));
+    h.frames(1);
+    EXPECT_EQ(lineCount(file), 4);
+    EXPECT_EQ(h.history.LogFileName, file);
+}
+
+TEST(SaveLog, AnotherFileClosesTheFirstAndTheSameFileStartsAfresh) {
+    LoggingHarness h;
+    const QString first = h.path("first.txt");
+    const QString second = h.path("second.txt");
+    h.saveLogTo(first);
+    h.frames(2);
+    h.saveLogTo(second);
+    h.frames(3);
+    EXPECT_EQ(lineCount(first), 3);
+    EXPECT_EQ(lineCount(second), 4);
+    EXPECT_TRUE(readAll(second).startsWith(kHeader));
+    EXPECT_EQ(h.stand.logPath, second);
+
+    h.saveLogTo(second);
+    EXPECT_EQ(readAll(second), kHeader);
+    h.frames(1);
+    EXPECT_EQ(lineCount(second), 2);
+    EXPECT_TRUE(h.stand.errors.empty());
+}
+
+TEST(SaveLog, UncreatableFileIsReportedAndLeavesTheStateAsItWas) {
+    LoggingHarness h;
+    const QString bad = h.path("no-such-folder/log.txt");
+
+    h.stand.rate = "2";
+    h.frames(1);
+    h.saveLogTo(bad);
+    ASSERT_EQ(h.stand.errors.size(), 1u);
+    EXPECT_TRUE(h.stand.errors[0].contains(bad));
+    EXPECT_TRUE(h.stand.errors[0].contains("No such file or directory"))
+        << h.stand.errors[0].toStdString();
+    EXPECT_FALSE(h.history.LogToFile);
+    EXPECT_EQ(h.history.SampleCount, 1);
+    EXPECT_EQ(h.stand.windowsCreated, 0);
+    EXPECT_TRUE(h.stand.logPath.isEmpty());
+
+    const QString good = h.path("log.txt");
+    h.saveLogTo(good);
+    h.frames(2);
+    h.saveLogTo(bad);
+    EXPECT_EQ(h.stand.errors.size(), 2u);
+    EXPECT_TRUE(h.history.LogToFile);
+    EXPECT_EQ(h.history.LogFileName, good);
+    EXPECT_EQ(h.stand.logPath, good);
+    EXPECT_EQ(h.history.SampleCount, 0);
+    h.frames(2);
+    EXPECT_EQ(lineCount(good), 3);
+    EXPECT_FALSE(QFileInfo::exists(bad));
+}
+
+TEST(SaveLog, FullDiskIsReportedOnceWhileTheWindowKeepsItsLines) {
+    LoggingHarness h;
+    h.saveLogTo(QStringLiteral("/dev/full"));
+    EXPECT_TRUE(h.history.LogToFile);
+    ASSERT_EQ(h.stand.errors.size(), 1u);  // the header already failed
+    EXPECT_TRUE(h.stand.errors[0].contains("/dev/full"));
+    EXPECT_TRUE(h.stand.errors[0].contains("No space left on device"))
+        << h.stand.errors[0].toStdString();
+    h.frames(3);
+    EXPECT_EQ(h.stand.errors.size(), 1u);
+    ASSERT_TRUE(h.stand.window);
+    EXPECT_EQ(h.stand.window->text().count("\r\n"), 3);
+}
+
+// A file size limit makes writes fail and succeed again on demand.
+TEST(SaveLog, FailureAfterARecoveryIsReportedAgain) {
+    struct FileSizeLimit {
+        rlimit saved{};
+        FileSizeLimit() {
+            signal(SIGXFSZ, SIG_IGN);
+            getrlimit(RLIMIT_FSIZE, &saved);
+        }
+        void set(rlim_t bytes) {
+            rlimit l = saved;
+            l.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &l);
+        }
+        ~FileSizeLimit() {
+            setrlimit(RLIMIT_FSIZE, &saved);
+            signal(SIGXFSZ, SIG_DFL);
+        }
+    } limit;
+
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    h.saveLogTo(file);
+    h.frames(1);
+    const auto size = static_cast<rlim_t>(QFileInfo(file).size());
+    limit.set(size);
+    h.frames(2);
+    EXPECT_EQ(h.stand.errors.size(), 1u);
+    limit.set(RLIM_INFINITY);
+    h.frames(1);
+    EXPECT_EQ(h.stand.errors.size(), 1u);
+    limit.set(static_cast<rlim_t>(QFileInfo(file).size()));
+    h.frames(1);
+    EXPECT_EQ(h.stand.errors.size(), 2u);
+    limit.set(RLIM_INFINITY);
+    EXPECT_EQ(lineCount(file), 3);
+    EXPECT_EQ(h.stand.window->text().count("\r\n"), 5);
+}
+
+TEST(SaveLog, CloseAtExitStopsLogging) {
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    h.saveLogTo(file);
+    h.frames(1);
+    h.session.close();
+    EXPECT_FALSE(h.history.LogToFile);
+    EXPECT_FALSE(h.session.isLogging());
+    h.session.logSample(device::LogRecord{});
+    EXPECT_EQ(lineCount(file), 2);
+}
