@@ -50,6 +50,10 @@ struct FormatCase {
     QByteArray expected;  // after the header
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LogFileFormatByLocaleAndRate : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(LogFileFormatByLocaleAndRate, ByteExactLines) {
