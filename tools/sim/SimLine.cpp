@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +51,22 @@ bool PtyLine::write(const Bytes& bytes) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+void PtyLine::drain() {
+    if (master_ < 0) return;
+    // The bytes the listener has not read yet wait at the other end; a look from there
+    // counts them without taking any.
+    const int peek = ::open(name_.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (peek < 0) return;
+    // Written bytes reach the other end's queue a moment later, not at once.
+    ::usleep(10000);
+    for (int waited = 0; waited < 1000; waited += 5) {
+        int unread = 0;
+        if (::ioctl(peek, FIONREAD, &unread) != 0 || unread == 0) break;
+        ::usleep(5000);
+    }
+    ::close(peek);
 }
 
 void PtyLine::hangUp() {

@@ -18,6 +18,9 @@ public:
     virtual void waitForListener() {}
     virtual bool hasListener() const { return true; }
     virtual bool write(const Bytes& bytes) = 0;
+    // Waits a while for the listener to take what was sent, so that a hang-up right after
+    // does not swallow the last frames.
+    virtual void drain() {}
     // The link goes down: the listener sees the line hang up.
     virtual void hangUp() = 0;
 };
@@ -34,6 +37,7 @@ public:
     void waitForListener() override;
     bool hasListener() const override;
     bool write(const Bytes& bytes) override;
+    void drain() override;
     void hangUp() override;
 
 private:

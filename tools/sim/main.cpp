@@ -148,16 +148,20 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(due);
         due += step;
         for (const auto& chunk : stream.next()) {
-            if (!line->write(chunk.bytes))
-                fail(QStringLiteral("the line refused to take more bytes"));
+            // Traced first: whoever reads the trace after seeing the bytes finds them there.
             if (trace) {
                 *trace << sim::kindName(chunk.kind) << ' '
                        << QString::fromStdString(sim::toHex(chunk.bytes.data(), chunk.bytes.size()))
                        << '\n';
                 trace->flush();
             }
+            if (!line->write(chunk.bytes))
+                fail(QStringLiteral("the line refused to take more bytes"));
         }
         if (stream.linkDropped()) {
+            // The link dies when the next frame would have gone out.
+            std::this_thread::sleep_until(due);
+            line->drain();
             line->hangUp();
             std::fprintf(stderr, "vellicor-sim: link dropped after %d frames\n",
                          stream.framesSent());
