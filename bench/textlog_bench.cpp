@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
 
