@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace graph {
 
@@ -89,6 +90,12 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
                    twips(8040, 5940, 1230, 915));
     Check2 =
         place(new QCheckBox(QStringLiteral("Show"), Frame3), "Check2", twips(270, 360, 735, 240));
+
+    // The style's radio indicator is wider than the design allowed for; let the caption use
+    // the gap before the minimum field rather than cut it off.
+    Option2->resize(std::min(std::max(Option2->width(), Option2->sizeHint().width()),
+                             Combo1->x() - Option2->x() - 2),
+                    Option2->height());
 
     Option1->setChecked(true);
     Check2->setChecked(true);

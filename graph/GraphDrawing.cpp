@@ -87,6 +87,8 @@ QFont graphFont() {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
+    // Crisp glyphs in their exact colour, like the rest of the pixel-drawn plot.
+    font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }
 
@@ -169,6 +171,20 @@ QColor scaleLabelColour(double value) {
     if (rounded < 7) return fromBgr(bgr::LightRed);
     if (rounded == 7) return fromBgr(bgr::LightGreen);
     return fromBgr(bgr::LightBlue);
+}
+
+std::vector<ScaleLabel> selfDefinedLabels(double minimum, bool magnify, double* lastValue) {
+    const double step = magnify ? 0.05 : 0.1;
+    std::vector<ScaleLabel> labels;
+    labels.reserve(11);
+    // Each label adds one step to the last, and the colour rule sees that accumulated value.
+    double value = minimum;
+    for (int n = 0; n < 11; ++n) {
+        if (n > 0) value += step;
+        labels.push_back({scaleLabelText(value), scaleLabelColour(value)});
+    }
+    if (lastValue) *lastValue = value;
+    return labels;
 }
 
 QImage makeSurfaceImage() {
@@ -280,14 +296,14 @@ void drawFixedScaleGraph(QImage& image, const MeasurementHistory& history, Curve
 void drawSelfDefinedGraph(QImage& image, MeasurementHistory& history, double minimum, bool magnify,
                           CurveOptions options) {
     ensureFormat(image);
-    const double step = magnify ? 0.05 : 0.1;
+    double lastValue = minimum;
+    const std::vector<ScaleLabel> labels = selfDefinedLabels(minimum, magnify, &lastValue);
+    history.ScaleLabelValue = lastValue;
     std::vector<TextItem> texts;
-    history.ScaleLabelValue = minimum;
-    // Each label adds one step to the last, so the colour rule sees the accumulated value.
-    for (int y = 344; y >= 44; y -= 30) {
-        if (y != 344) history.ScaleLabelValue += step;
-        const double value = history.ScaleLabelValue;
-        texts.push_back({592, y, scaleLabelText(value), scaleLabelColour(value)});
+    int y = 344;
+    for (const ScaleLabel& label : labels) {
+        texts.push_back({592, y, label.text, label.colour});
+        y -= 30;
     }
     printTexts(image, texts);
 

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "device/MeasurementHistory.h"
 
@@ -58,6 +59,15 @@ std::optional<double> parseMinScale(const QString& text);
 QString scaleLabelText(double value);
 // Light red below 7, light green at 7, light blue above, judged on the rounded value.
 QColor scaleLabelColour(double value);
+
+struct ScaleLabel {
+    QString text;
+    QColor colour;
+};
+// The eleven labels of the self-defined scale from the bottom up, each one step above the
+// last (0.05 magnified, else 0.1), and the value the last one ended at.
+std::vector<ScaleLabel> selfDefinedLabels(double minimum, bool magnify,
+                                          double* lastValue = nullptr);
 
 struct CurveOptions {
     bool showLimit = false;  // Check4

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QRadioButton>
+#include <cmath>
+#include <memory>
+
+#include "GraphTestSupport.h"
+#include "graph/Form3.h"
+
+using namespace graph;
+using graphtest::countColour;
+
+namespace {
+
+class Form3Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        graphtest::roundCalibration(history);
+        for (int i = 0; i <= 560; ++i) history.PhHistory[i] = 650;
+        form = std::make_unique<Form3>(
+            history, [this] { return header; }, clock);
+    }
+
+    // Pixels of the given colour in the scale label column between two rows.
+    int labelPixels(int top, int bottom, quint32 colour) const {
+        return countColour(form->image(), QRect(592, top, 45, bottom - top), colour);
+    }
+
+    device::MeasurementHistory history;
+    HeaderTexts header{QStringLiteral("6.5"), QStringLiteral("6.8")};
+    device::ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53))};
+    std::unique_ptr<Form3> form;
+};
+
+TEST_F(Form3Test, FreshWindowHasTheDesignTimeOptions) {
+    // Another window's changes do not carry over to a new one.
+    form->Option2->click();
+    form->Check3->click();
+    form->Combo1->setEditText(QStringLiteral("7,3"));
+    form = std::make_unique<Form3>(
+        history, [this] { return header; }, clock);
+
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Graph Logging Vellicor"));
+    EXPECT_EQ(form->size(), QSize(660, 461));
+    EXPECT_EQ(form->Picture1->geometry(), QRect(8, 4, 641, 385));
+    EXPECT_EQ(form->Picture1->contentsRect().size(), QSize(SurfaceWidth, SurfaceHeight));
+    EXPECT_TRUE(form->Option1->isChecked());
+    EXPECT_FALSE(form->Option2->isChecked());
+    EXPECT_EQ(form->scale(), device::GraphScale::Fixed);
+    EXPECT_FALSE(form->Combo1->isEnabled());
+    EXPECT_FALSE(form->Label1->isEnabled());
+    EXPECT_EQ(form->Combo1->currentText(), QStringLiteral("6,0"));
+    EXPECT_FALSE(form->Check1->isChecked());
+    EXPECT_TRUE(form->Check2->isChecked());
+    EXPECT_FALSE(form->Check3->isChecked());
+    EXPECT_FALSE(form->Check4->isChecked());
+    EXPECT_EQ(form->minimumScale(), 6.0);
+
+    ASSERT_EQ(form->Combo1->count(), 34);
+    EXPECT_EQ(form->Combo1->itemText(0), QStringLiteral("9,0"));
+    EXPECT_EQ(form->Combo1->itemText(20), QStringLiteral("7,0"));
+    EXPECT_EQ(form->Combo1->itemText(32), QStringLiteral("5,8"));
+    EXPECT_EQ(form->Combo1->itemText(33), QStringLiteral("3,8"));
+}
+
+TEST_F(Form3Test, OptionClicksSwitchComboAndScale) {
+    form->Option2->click();
+    EXPECT_TRUE(form->Combo1->isEnabled());
+    EXPECT_TRUE(form->Label1->isEnabled());
+    EXPECT_EQ(form->scale(), device::GraphScale::SelfDefined);
+    EXPECT_DOUBLE_EQ(history.SelfSlope, -3);  // mapping computed from "6,0"
+    // From "6,0" the self-defined labels stay below 7 up to the top one.
+    EXPECT_EQ(labelPixels(74, 358, bgr::LightBlue), 0);
+    EXPECT_GT(labelPixels(44, 58, bgr::LightGreen), 5);
+    EXPECT_EQ(countColour(form->image(), QRect(18, 200, 557, 1), bgr::Yellow), 557);
+
+    form->Option1->click();
+    EXPECT_FALSE(form->Combo1->isEnabled());
+    EXPECT_FALSE(form->Label1->isEnabled());
+    EXPECT_EQ(form->scale(), device::GraphScale::Fixed);
+    EXPECT_GT(labelPixels(44, 178, bgr::LightBlue), 20);
+    EXPECT_GT(labelPixels(194, 208, bgr::LightGreen), 5);
+    EXPECT_EQ(countColour(form->image(), QRect(15, 275, 560, 1), bgr::Yellow), 560);
+}
+
+TEST_F(Form3Test, ComboAndMagnifyChangeNothingOnTheFixedScale) {
+    form->fixedRedraw();
+    const QImage before = form->image();
+    const double slope = history.SelfSlope;
+    form->Combo1->setCurrentIndex(0);
+    form->Combo1_Click();
+    form->Check3->click();
+    EXPECT_EQ(form->image(), before);
+    EXPECT_EQ(history.SelfSlope, slope);
+}
+
+TEST_F(Form3Test, ChoosingAnEntryOrMagnifyRecomputesTheSelfDefinedScale) {
+    form->Option2->click();
+    form->Combo1->setCurrentIndex(25);  // "6,5"
+    form->Combo1_Click();
+    EXPECT_DOUBLE_EQ(history.SelfYAtPh7, 200);
+    EXPECT_EQ(countColour(form->image(), QRect(18, 350, 557, 1), bgr::Yellow), 557);
+    form->Check3->click();
+    EXPECT_DOUBLE_EQ(history.SelfYAtPh7, 50);
+    EXPECT_NEAR(history.ScaleLabelValue, 7.0, 1e-9);
+}
+
+TEST_F(Form3Test, SwitchesRedrawWithTheMappingComputedLast) {
+    form->Option2->click();
+    const double offset = history.SelfOffset;
+    // Typed without choosing an entry: labels follow the text, curves the old mapping.
+    form->Combo1->setEditText(QStringLiteral("7,0"));
+    form->Check4->click();
+    EXPECT_EQ(history.SelfOffset, offset);
+    EXPECT_NEAR(history.ScaleLabelValue, 8.0, 1e-9);
+    EXPECT_EQ(countColour(form->image(), QRect(18, 200, 557, 1), bgr::Yellow), 557);
+    EXPECT_GT(countColour(form->image(), QRect(15, 30, 561, 321), bgr::Red), 500);
+
+    form->Check2->click();
+    EXPECT_EQ(countColour(form->image(), form->image().rect(), bgr::MutedBlue), 0);
+    form->Check2->click();
+    EXPECT_GT(countColour(form->image(), form->image().rect(), bgr::MutedBlue), 0);
+
+    history.ValveHistory[100] = 1;
+    form->Check1->click();
+    EXPECT_EQ(countColour(form->image(), QRect(115, 320, 1, 30), bgr::Orange), 30);
+    EXPECT_GT(labelPixels(344, 358, bgr::LightGreen), 5);  // " 7.00" at the bottom
+}
+
+TEST_F(Form3Test, MinimumThatIsNotANumberKeepsTheLastValidOne) {
+    form->Option2->click();
+    form->Combo1->setEditText(QStringLiteral("abc"));
+    EXPECT_EQ(form->minimumScale(), 6.0);
+    form->Combo1->setEditText(QStringLiteral("6.5"));
+    EXPECT_EQ(form->minimumScale(), 6.5);
+    form->Combo1->setEditText(QStringLiteral("1e999"));
+    form->Check3_Click();
+    EXPECT_TRUE(std::isfinite(history.SelfSlope));
+    EXPECT_TRUE(std::isfinite(history.SelfOffset));
+    EXPECT_DOUBLE_EQ(history.SelfYAtPh7, 350 - 300 * 0.5);
+    EXPECT_NEAR(history.ScaleLabelValue, 7.5, 1e-9);
+    EXPECT_EQ(countColour(form->image(), QRect(18, 350, 557, 1), bgr::Yellow), 557);
+}
+
+TEST_F(Form3Test, DemoButtonSequenceDoesNothingOnTheSelfDefinedScale) {
+    form->Option2->click();
+    const QImage before = form->image();
+    // What the main window's demo button runs.
+    if (form->scale() == device::GraphScale::Fixed) {
+        form->DrawGraphFrame();
+        FillDemoHistory(history);
+        form->DrawFixedScaleGraph();
+    }
+    EXPECT_EQ(history.RawAtPh7, 700);
+    EXPECT_EQ(history.PhHistory[0], 650);
+    EXPECT_EQ(form->image(), before);
+}
+
+TEST_F(Form3Test, ShowingAndHidingNeverRedraws) {
+    form->fixedRedraw();
+    const qint64 key = form->image().cacheKey();
+    form->show();
+    form->hide();
+    form->show();
+    EXPECT_EQ(form->image().cacheKey(), key);
+    // The surface shows the image inside its sunken border.
+    const QImage shown = form->Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect inner = form->Picture1->contentsRect();
+    EXPECT_EQ(shown.copy(inner), form->image().copy(0, 0, inner.width(), inner.height()));
+    form->hide();
+}
+
+TEST_F(Form3Test, HeaderTextsAndClockComeFromOutside) {
+    header = {};
+    form->fixedRedraw();
+    EXPECT_EQ(countColour(form->image(), QRect(430, 3, 60, 14), bgr::LightBlue), 0);
+    header = {QStringLiteral("7.25"), QStringLiteral("6.8")};
+    form->fixedRedraw();
+    EXPECT_GT(countColour(form->image(), QRect(430, 3, 60, 14), bgr::LightBlue), 3);
+}
+
+}  // namespace
