@@ -137,6 +137,12 @@ void markNewest(Raster& raster, const MeasurementHistory& h, int i, int y2) {
         raster.point(PlotRight, y2, rgbOf(bgr::Red));
 }
 
+// Each label adds one step to the last, and the colour rule sees that accumulated value.
+void DrawNextScaleLabel(double& scaleLabelValue, double step, std::vector<ScaleLabel>& labels) {
+    scaleLabelValue += step;
+    labels.push_back({scaleLabelText(scaleLabelValue), ColourScaleLabel(scaleLabelValue)});
+}
+
 }  // namespace
 
 int clampY(double y) {
@@ -166,7 +172,7 @@ QString scaleLabelText(double value) {
     return text;
 }
 
-QColor scaleLabelColour(double value) {
+QColor ColourScaleLabel(double value) {
     const double rounded = device::roundHalfEven(value, 2);
     if (rounded < 7) return fromBgr(bgr::LightRed);
     if (rounded == 7) return fromBgr(bgr::LightGreen);
@@ -177,12 +183,9 @@ std::vector<ScaleLabel> selfDefinedLabels(double minimum, bool magnify, double* 
     const double step = magnify ? 0.05 : 0.1;
     std::vector<ScaleLabel> labels;
     labels.reserve(11);
-    // Each label adds one step to the last, and the colour rule sees that accumulated value.
     double value = minimum;
-    for (int n = 0; n < 11; ++n) {
-        if (n > 0) value += step;
-        labels.push_back({scaleLabelText(value), scaleLabelColour(value)});
-    }
+    labels.push_back({scaleLabelText(value), ColourScaleLabel(value)});
+    for (int n = 0; n < 10; ++n) DrawNextScaleLabel(value, step, labels);
     if (lastValue) *lastValue = value;
     return labels;
 }

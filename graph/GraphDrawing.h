@@ -58,7 +58,7 @@ std::optional<double> parseMinScale(const QString& text);
 // " 6.50", " 6.55", " 10": rounded to 2 decimals, a blank where a minus sign would stand.
 QString scaleLabelText(double value);
 // Light red below 7, light green at 7, light blue above, judged on the rounded value.
-QColor scaleLabelColour(double value);
+QColor ColourScaleLabel(double value);
 
 struct ScaleLabel {
     QString text;
