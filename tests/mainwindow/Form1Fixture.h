@@ -1,0 +1,36 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QStringList>
+
+#include "device/Clock.h"
+#include "device/MeasurementHistory.h"
+#include "mainwindow/Form1.h"
+#include "textlog/LogSession.h"
+
+namespace mainwindowtest {
+
+// A save dialog that is always cancelled: these tests never open a log file.
+class CancelledDialog final : public textlog::SaveDialog {
+public:
+    std::optional<QString> askFileName(QWidget*) override { return std::nullopt; }
+};
+
+// The main window as the program builds it, on a clock the test controls, with messages
+// collected instead of shown.
+class Form1Test : public ::testing::Test {
+protected:
+    Form1Test() {
+        form.reportError = [this](const QString& text) { messages << text; };
+    }
+
+    device::ManualClock clock{QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0))};
+    device::MeasurementHistory history;
+    CancelledDialog dialog;
+    mainwindow::Form1 form{history, dialog, clock};
+    QStringList messages;
+};
+
+}  // namespace mainwindowtest
