@@ -1,68 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <deque>
 #include <memory>
 
 #include "PseudoTerminal.h"
+#include "SimProcess.h"
 #include "device/FrameDecoder.h"
 #include "device/MSComm.h"
 #include "textlog/Form2.h"
 #include "textlog/LogSession.h"
-#include "tools/sim/SimModel.h"
 
+using namespace simtest;
 using testsupport::waitUntil;
 
 namespace {
-
-// The simulator program, started with its own pseudo-terminal.
-class SimProcess {
-public:
-    explicit SimProcess(const QStringList& args) {
-        process_.start(QStringLiteral(VELLICOR_SIM_PATH), args);
-        if (!process_.waitForStarted(5000)) return;
-        // The first line of its output is the port to open.
-        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
-        }
-        port_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    }
-    ~SimProcess() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-    QString port() const { return port_; }
-    QProcess& process() { return process_; }
-
-private:
-    QProcess process_;
-    QString port_;
-};
-
-// Each full frame the simulator wrote to its trace, as bytes.
-std::vector<sim::Bytes> tracedFrames(const QString& path) {
-    std::vector<sim::Bytes> frames;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return frames;
-    while (!file.atEnd()) {
-        const QStringList items = QString::fromLatin1(file.readLine()).simplified().split(' ');
-        if (items.value(0) != QLatin1String("frame")) continue;
-        sim::Bytes bytes;
-        for (qsizetype i = 1; i < items.size(); ++i) {
-            bytes.push_back(static_cast<std::uint8_t>(items[i].toUInt(nullptr, 16)));
-        }
-        frames.push_back(bytes);
-    }
-    return frames;
-}
-
-int word(const sim::Bytes& b, int lowIndex) {
-    return b[lowIndex] + 256 * b[lowIndex + 1];
-}
 
 struct ScriptedDialog : textlog::SaveDialog {
     QString path;
