@@ -150,9 +150,9 @@ TEST_F(Connection, CountdownRestartsAtConnectAndAtEachFrame) {
     form.connectTo(pty.slaveName());
     ASSERT_TRUE(form.MSComm1.PortOpen());
     const std::pair<int, const char*> afterConnect[] = {
-        {0, "92"},    {400, "92"},  {100, "92"},  // 91.5 rounds to the even 92
-        {100, "91"},  {1000, "90"}, {400, "90"},  // 89.5 rounds to 90
-        {89100, "1"}, {2000, "-1"}, {100000, "-101"},
+        {0, "92"},    {400, "92"},  {100, "92"},       // 91.5 rounds to the even 92
+        {100, "91"},  {1000, "90"}, {900, "90"},       // 89.5 rounds to the even 90
+        {89000, "0"}, {2000, "-2"}, {100000, "-102"},  // -1.5 and -101.5 go to even too
     };
     for (const auto& [advanceMs, shown] : afterConnect) {
         clock.advanceMs(advanceMs);

@@ -24,7 +24,7 @@ namespace {
 
 enum class In { Window, Panel };
 
-struct ControlSpec {
+struct DesignedControl {
     const char* name;
     In container;
     int left, top, width, height;  // twips
@@ -43,7 +43,7 @@ const char* const RateTip =
     "Set the update rate of log and graph 1= every value, 2 = every second value and so on....";
 
 // The designed layout, checked control by control against the built window.
-const ControlSpec Design[] = {
+const DesignedControl Design[] = {
     {"Command8",
      In::Panel,
      5520,
@@ -213,7 +213,7 @@ private:
 
 TEST_F(Form1Test, ControlsFollowTheDesign) {
     const QPoint inner = form.Picture1->mapTo(&form, form.Picture1->contentsRect().topLeft());
-    for (const ControlSpec& c : Design) {
+    for (const DesignedControl& c : Design) {
         SCOPED_TRACE(c.name);
         const auto* w = form.findChild<QWidget*>(c.name);
         ASSERT_NE(w, nullptr);
@@ -292,7 +292,7 @@ TEST_F(Form1Test, StartsNarrowWithPortListAndCalibrationDefaults) {
     // Outer 7000 x 3660 twips less the frame: client 6880 x 3255.
     EXPECT_EQ(form.size(), QSize(459, 217));
     const QRect client = form.rect();
-    for (const ControlSpec& c : Design) {
+    for (const DesignedControl& c : Design) {
         if (c.container == In::Panel || std::string_view(c.name) == "Picture1" ||
             std::string_view(c.name) == "Text2") {
             continue;
