@@ -36,6 +36,7 @@ TEST_F(Connection, FrameFromATypedPortShowsInEveryLabel) {
     form.Command2->click();
     ASSERT_TRUE(form.MSComm1.PortOpen()) << messages.join("\n").toStdString();
     EXPECT_EQ(form.connectColour(), LightGreen);
+    EXPECT_EQ(QColor(form.Command2->grab().toImage().pixel(4, 4)), LightGreen);
     EXPECT_EQ(form.Combo1->count(), 15);
 
     pty.write(SampleFrame);
