@@ -170,8 +170,15 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
                                              .dialogParent = this}) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
+    // Not modal: a modal box would run a nested event loop inside the handler that failed
+    // (frames decoded in the middle of a frame), and the program must keep showing values
+    // while a message waits for a user who may be away for days.
     reportError = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("Vellicor pH controller"), text);
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellicor pH controller"),
+                                    text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
     };
     resize(px(14025), px(3255));
 
