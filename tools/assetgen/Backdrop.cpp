@@ -73,14 +73,20 @@ void drawBubbles(QPainter& p, Dice& dice) {
         while (y > -10) {
             const double rise = 1.0 - y / kBackdropHeight;
             const double r = 1.6 + rise * dice.uniform(2.0, 5.5);
-            const double x = x0 + dice.uniform(-6, 6) + rise * dice.uniform(-10, 10);
+            // One draw per statement: the order of draws within an expression is up to the
+            // compiler, and the picture must not depend on which one built it.
+            const double wobble = dice.uniform(-6, 6);
+            const double drift = dice.uniform(-10, 10);
+            const double x = x0 + wobble + rise * drift;
             drawBubble(p, QPointF(x, y), r);
             y -= r * 2 + dice.uniform(4, 16);
         }
     }
     for (int i = 0; i < 40; ++i) {
-        drawBubble(p, QPointF(dice.uniform(0, kBackdropWidth), dice.uniform(0, kBackdropHeight)),
-                   dice.uniform(0.9, 2.4));
+        const double r = dice.uniform(0.9, 2.4);
+        const double y = dice.uniform(0, kBackdropHeight);
+        const double x = dice.uniform(0, kBackdropWidth);
+        drawBubble(p, QPointF(x, y), r);
     }
 }
 
