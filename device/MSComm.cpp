@@ -31,6 +31,9 @@ bool MSComm::setPortOpen(bool open) {
         return false;
     }
     errorString_.clear();
+    // Bytes left over from an earlier link (dropped mid-frame) would be glued to the new
+    // link's first frame.
+    buffer_.clear();
     sinceLastByte_.start();
     return true;
 }

@@ -94,6 +94,23 @@ TEST_F(SerialLink, GapRealignsAfterAMisalignedStart) {
     EXPECT_EQ(comm.InBufferCount(), 0);
 }
 
+TEST_F(SerialLink, ReconnectDoesNotPrefixTheNewLinkWithBytesOfTheOld) {
+    MeasurementHistory history;
+    RecordingSink sink;
+    FrameDecoder decoder(history, sink);
+    QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
+    const QByteArray frame =
+        frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+    pty.write(frame.left(5));  // the link drops mid-frame
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 5; }));
+    comm.setPortOpen(false);
+    ASSERT_TRUE(comm.setPortOpen(true));
+    pty.write(frame);  // the first frame follows the reconnect at once
+    ASSERT_TRUE(waitUntil([&] { return !sink.shown.empty(); }));
+    EXPECT_EQ(sink.shown[0].raw, "[ 766]");
+    EXPECT_EQ(comm.InBufferCount(), 0);
+}
+
 TEST_F(SerialLink, VanishingDeviceClosesThePortOnce) {
     QSignalSpy lost(&comm, &MSComm::linkLost);
     pty.closeMaster();
