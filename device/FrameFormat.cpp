@@ -128,8 +128,9 @@ std::optional<int> parseUpdateRate(const QString& text, const QLocale& locale) {
 
 QString formatRegionalTime(const QTime& t, const QLocale& locale) {
     QString format = locale.timeFormat(QLocale::LongFormat);
-    // A zone name in a log line would only vary with the season; drop it.
-    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
+    // A zone name in a log line would only vary with the season; drop it, with the brackets
+    // some locales put around it.
+    static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?\\s*"));
     format.replace(zone, QStringLiteral(" "));
     return locale.toString(t, format.trimmed());
 }

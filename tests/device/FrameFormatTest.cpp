@@ -101,6 +101,9 @@ TEST(FrameFormat, SampleTimeIsAlwaysHoursAndMinutes) {
     EXPECT_TRUE(regional.startsWith("9:05:07")) << regional.toStdString();
     EXPECT_FALSE(regional.contains("UTC"));
     EXPECT_EQ(formatRegionalTime(QTime(21, 5, 7), kComma), "21:05:07");
+    const QLocale bracketedZone("fa_IR");  // "H:mm:ss (t)"
+    EXPECT_EQ(formatRegionalTime(QTime(21, 5, 7), bracketedZone),
+              bracketedZone.toString(QTime(21, 5, 7), "H:mm:ss"));
 }
 
 TEST(FrameFormat, CountdownRoundsHalvesToEvenAndSurvivesMidnight) {
