@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -101,7 +102,12 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     Check2->setChecked(true);
     Label1->setEnabled(false);
     Combo1->setEnabled(false);
-    Combo1->setEditable(true);
+    // Qt takes a typed text that matches an entry as a choice once editing ends; only a choice
+    // from the list recomputes the scale, so this flag brackets Qt's own handler of that moment.
+    auto* edit = new QLineEdit(Combo1);
+    connect(edit, &QLineEdit::editingFinished, this, [this] { editingFinished_ = true; });
+    Combo1->setLineEdit(edit);
+    connect(edit, &QLineEdit::editingFinished, this, [this] { editingFinished_ = false; });
     // Typed text is the minimum exactly as typed: no completion, nothing added to the list.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setCompleter(nullptr);
@@ -122,7 +128,9 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
 
     connect(Option1, &QRadioButton::clicked, this, &Form3::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &Form3::Option2_Click);
-    connect(Combo1, &QComboBox::activated, this, &Form3::Combo1_Click);
+    connect(Combo1, &QComboBox::activated, this, [this] {
+        if (!editingFinished_) Combo1_Click();
+    });
     connect(Check3, &QCheckBox::clicked, this, &Form3::Check3_Click);
     connect(Check1, &QCheckBox::clicked, this, &Form3::Check1_Click);
     connect(Check2, &QCheckBox::clicked, this, &Form3::Check2_Click);

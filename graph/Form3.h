@@ -73,6 +73,7 @@ private:
     const device::Clock& clock_;
     QImage image_;
     double lastValidMinimum_ = 6.0;  // the design-time "6,0"
+    bool editingFinished_ = false;   // Combo1's typed text is being committed, not chosen
 };
 
 // Fills the whole sample window with the same generated demo every run.

@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <cmath>
 #include <memory>
 
@@ -129,6 +131,23 @@ TEST_F(Form3Test, SwitchesRedrawWithTheMappingComputedLast) {
     form->Check1->click();
     EXPECT_EQ(countColour(form->image(), QRect(115, 320, 1, 30), bgr::Orange), 30);
     EXPECT_GT(labelPixels(344, 358, bgr::LightGreen), 5);  // " 7.00" at the bottom
+}
+
+TEST_F(Form3Test, TypingAnEntryIsNoChoiceButTheListStillIs) {
+    form->Option2->click();
+    const double offset = history.SelfOffset;
+    QLineEdit* edit = form->Combo1->lineEdit();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("6,5"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    emit edit->editingFinished();  // as when the focus leaves the field
+    EXPECT_EQ(history.SelfOffset, offset);
+    EXPECT_EQ(countColour(form->image(), QRect(18, 200, 557, 1), bgr::Yellow), 557);
+
+    // Stepping to the next entry with the keyboard is a choice.
+    QTest::keyClick(form->Combo1, Qt::Key_Down);
+    EXPECT_EQ(form->Combo1->currentText(), QStringLiteral("6,4"));
+    EXPECT_DOUBLE_EQ(history.SelfYAtPh7, 350 - 300 * 0.6);
 }
 
 TEST_F(Form3Test, MinimumThatIsNotANumberKeepsTheLastValidOne) {
