@@ -454,7 +454,9 @@ void Form1::Command7_Click() {
 void Form1::Command8_Click() {
     Form4* f = form4();
     f->show();
+    // Raising alone leaves an already open help window behind the active main window.
     f->raise();
+    f->activateWindow();
     const auto number = selectedEntryNumber();
     Text2->setText(number ? QString::number(*number) : Combo1->currentText());
 }

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -6,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include "Form1Fixture.h"
@@ -403,6 +405,25 @@ TEST_F(Form1Test, TargetPhButtonPutsThePortInTheLogPathBox) {
     form.Command8_Click();
     EXPECT_EQ(form.Text2->text(), "/dev/rfcomm0");
     EXPECT_EQ(form.Combo1->count(), 15);
+}
+
+TEST_F(Form1Test, TargetPhTwiceKeepsOneHelpWindowAndBringsItToTheFront) {
+    form.show();
+    form.Command8_Click();
+    QPointer<mainwindow::Form4> help = form.form4();
+    form.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &form; }));
+    form.Command8_Click();
+    EXPECT_EQ(form.form4(), help.data());
+    EXPECT_EQ(form.windows().count(), 2);
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == help.data(); }));
+}
+
+TEST_F(Form1Test, FirstShownCentredOnTheScreen) {
+    form.show();
+    const QPoint offset =
+        form.frameGeometry().center() - form.screen()->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
 }
 
 // Writes the start-up window to the path in VELLICOR_SCREENSHOT, for the documentation.
