@@ -12,10 +12,11 @@
 
 namespace mainwindowtest {
 
-// A save dialog that is always cancelled: these tests never open a log file.
-class CancelledDialog final : public textlog::SaveDialog {
+// A save dialog that gives `answer`; cancelled unless a test sets one.
+class ScriptedDialog final : public textlog::SaveDialog {
 public:
-    std::optional<QString> askFileName(QWidget*) override { return std::nullopt; }
+    std::optional<QString> askFileName(QWidget*) override { return answer; }
+    std::optional<QString> answer;
 };
 
 // The main window as the program builds it, on a clock the test controls, with messages
@@ -28,7 +29,7 @@ protected:
 
     device::ManualClock clock{QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0))};
     device::MeasurementHistory history;
-    CancelledDialog dialog;
+    ScriptedDialog dialog;
     mainwindow::Form1 form{history, dialog, clock};
     QStringList messages;
 };

@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include "Form1Fixture.h"
 #include "PseudoTerminal.h"
@@ -189,10 +192,29 @@ QStringList stackOf(const QWidget* container) {
     return names;
 }
 
-// Records which window receives its close, and whether the port was still open then.
+// Whether one of this process's descriptors still refers to the file.
+bool isOpenByThisProcess(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target) return true;
+    }
+    return false;
+}
+
+QStringList linesOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLocal8Bit(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// Records which window receives its close, and whether the port or the log file was still
+// open then.
 class CloseRecorder : public QObject {
 public:
-    explicit CloseRecorder(const mainwindow::Form1& form) : form_(form) {
+    explicit CloseRecorder(const mainwindow::Form1& form, QString logPath = {})
+        : form_(form), logPath_(std::move(logPath)) {
         for (int i = 0; i < form.windows().count(); ++i)
             form.windows().at(i)->installEventFilter(this);
     }
@@ -202,13 +224,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Close) {
             order << QString::fromLatin1(watched->metaObject()->className()) +
-                         (form_.MSComm1.PortOpen() ? " port open" : "");
+                         (form_.MSComm1.PortOpen() ? " port open" : "") +
+                         (isOpenByThisProcess(logPath_) ? " log open" : "");
         }
         return false;
     }
 
 private:
     const mainwindow::Form1& form_;
+    QString logPath_;
 };
 
 }  // namespace
@@ -359,6 +383,44 @@ TEST_F(Form1Test, ExitClosesLogThenPortThenWindowsNewestFirst) {
     // Hidden windows are deleted by the event loop; outside one the test flushes it.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(graph.isNull() && help.isNull() && log.isNull());
+}
+
+TEST_F(Form1Test, ExitClosesAnOpenLogFileBeforeAnyWindowGoes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tank.txt");
+    dialog.answer = path;
+    form.Command6_Click();
+    ASSERT_TRUE(history.LogToFile) << messages.join("\n").toStdString();
+    ASSERT_TRUE(isOpenByThisProcess(path));
+    PseudoTerminal pty;
+    form.connectTo(pty.slaveName());
+    ASSERT_TRUE(form.MSComm1.PortOpen());
+
+    CloseRecorder recorder(form, path);
+    form.Command7_Click();
+    EXPECT_EQ(recorder.order, QStringList({"textlog::Form2", "mainwindow::Form1"}));
+    EXPECT_FALSE(isOpenByThisProcess(path));
+    EXPECT_FALSE(linesOf(path).isEmpty());  // the header stays
+}
+
+TEST_F(Form1Test, TargetPhAfterSaveLogShowsThePortInTheVisibleBoxAndLoggingGoesOn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tank.txt");
+    dialog.answer = path;
+    form.Command6_Click();
+    ASSERT_TRUE(form.Text2->isVisibleTo(&form));
+    PseudoTerminal pty;
+    form.portNameForNumber = [&](int) { return pty.slaveName(); };
+    form.Command2_Click();
+    ASSERT_TRUE(form.MSComm1.PortOpen()) << messages.join("\n").toStdString();
+
+    form.Command8_Click();
+    EXPECT_TRUE(form.Text2->isVisibleTo(&form));
+    EXPECT_EQ(form.Text2->text(), "1");
+    const qsizetype before = linesOf(path).size();
+    pty.write(QByteArray::fromHex("2c038b02fd005a01e803fe02"));
+    EXPECT_TRUE(waitUntil([&] { return linesOf(path).size() == before + 1; }));
+    EXPECT_TRUE(history.LogToFile);
 }
 
 TEST_F(Form1Test, ClosingTheMainWindowThroughItsFrameExitsLikeExit) {
