@@ -9,6 +9,7 @@ namespace graph {
 // graph can be looked at without a device. The generator is seeded once per process, so every
 // run shows the same demo. Mappings are left as they are.
 void FillDemoHistory(device::MeasurementHistory& history, const device::Clock& clock);
+void FillDemoHistory(device::MeasurementHistory& history);  // the time of day from the system
 
 // The next number of the demo generator, uniform in [0, 1).
 double demoRandom();

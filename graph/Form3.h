@@ -76,7 +76,4 @@ private:
     bool editingFinished_ = false;   // Combo1's typed text is being committed, not chosen
 };
 
-// Fills the whole sample window with the same generated demo every run.
-void FillDemoHistory(device::MeasurementHistory& history);
-
 }  // namespace graph

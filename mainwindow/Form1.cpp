@@ -14,6 +14,7 @@
 #include "BackdropPanel.h"
 #include "Form4.h"
 #include "PortNames.h"
+#include "graph/DemoHistory.h"
 #include "graph/Form3.h"
 #include "textlog/Form2.h"
 
@@ -425,7 +426,7 @@ void Form1::Timer2_Timer() {
 }
 
 void Form1::Command1_Click() {
-    graph::FillDemoHistory(history_);
+    graph::FillDemoHistory(history_, clock_);
 }
 
 void Form1::Command4_Click() {
@@ -439,7 +440,7 @@ void Form1::Command5_Click() {
     graph::Form3* f = form3();
     if (f->scale() != device::GraphScale::Fixed) return;
     f->DrawGraphFrame();
-    graph::FillDemoHistory(history_);
+    graph::FillDemoHistory(history_, clock_);
     f->DrawFixedScaleGraph();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "GraphTestSupport.h"
+#include "graph/DemoHistory.h"
 #include "graph/Form3.h"
 
 using namespace graph;
