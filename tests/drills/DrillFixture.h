@@ -65,8 +65,17 @@ protected:
 
     void connect(const testsupport::PseudoTerminal& pty) {
         form.Combo1->setEditText(pty.slaveName());
-        form.Command2->click();
-        ASSERT_TRUE(form.MSComm1.PortOpen()) << messages.join('\n').toStdString();
+        // The serial port's lock file is named after the pty number, which the kernel hands
+        // out again as soon as it is free; another test process that has just closed the
+        // same number may not have removed its lock yet. That race is the test bench's, so
+        // a refused open is retried briefly and its message not counted.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            form.Command2->click();
+            if (form.MSComm1.PortOpen()) return;
+            if (!messages.isEmpty()) lastRefusal = messages.takeLast();
+            testsupport::waitUntil([] { return false; }, 20);
+        }
+        FAIL() << lastRefusal.toStdString();
     }
 
     void startLog() {
@@ -86,6 +95,7 @@ protected:
     device::MeasurementHistory history;
     mainwindow::Form1 form{history, dialog};
     QStringList messages;
+    QString lastRefusal;
 };
 
 }  // namespace drills
