@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "Frames.h"
 #include "RecordingSink.h"
 #include "device/FrameDecoder.h"
 
 using namespace device;
 
 namespace {
-QByteArray frameBytes(std::initializer_list<int> values) {
-    QByteArray b;
-    for (int v : values) b.append(static_cast<char>(v));
-    return b;
-}
-const QByteArray kFrame =
-    frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+const QByteArray kFrame = testsupport::referenceFrame();
 
 QByteArray frameWithRaw(int raw) {
     QByteArray f = kFrame;
@@ -73,7 +68,7 @@ TEST_F(Decoding, ShortReadChangesNothing) {
 }
 
 TEST_F(Decoding, ThirteenCharactersDecodeTheFirstTwelve) {
-    EXPECT_TRUE(decoder.decode(kFrame + frameBytes({0x55})));
+    EXPECT_TRUE(decoder.decode(kFrame + testsupport::bytes({0x55})));
     EXPECT_EQ(sink.shown.at(0).raw, "[ 766]");
 }
 

@@ -1,17 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "Frames.h"
 #include "device/FrameFormat.h"
 
 using namespace device;
+using testsupport::bytes;
+using testsupport::referenceFrame;
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray b;
-    for (int v : values) b.append(static_cast<char>(v));
-    return b;
-}
-const QByteArray kReferenceFrame =
-    bytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+const QByteArray kReferenceFrame = referenceFrame();
 const QLocale kPeriod(QLocale::English, QLocale::UnitedStates);
 const QLocale kComma(QLocale::German, QLocale::Germany);
 }  // namespace

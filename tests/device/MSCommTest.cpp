@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QThread>
 
+#include "Frames.h"
 #include "PseudoTerminal.h"
 #include "RecordingSink.h"
 #include "device/FrameDecoder.h"
@@ -14,11 +15,6 @@ using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {
-QByteArray frameBytes(std::initializer_list<int> values) {
-    QByteArray b;
-    for (int v : values) b.append(static_cast<char>(v));
-    return b;
-}
 
 class SerialLink : public ::testing::Test {
 protected:
@@ -49,7 +45,8 @@ TEST_F(SerialLink, FrameWithNulAndFlowControlBytesIsDecoded) {
     FrameDecoder decoder(history, sink);
     QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
     // limit 0x1100 (XON high), raw7 0x0013 (XOFF), raw4 0, valve 0x11
-    pty.write(frameBytes({0x00, 0x11, 0x13, 0x00, 0x00, 0x00, 0x5A, 0x11, 0xE8, 0x03, 0x13, 0x11}));
+    pty.write(testsupport::bytes(
+        {0x00, 0x11, 0x13, 0x00, 0x00, 0x00, 0x5A, 0x11, 0xE8, 0x03, 0x13, 0x11}));
     ASSERT_TRUE(waitUntil([&] { return !sink.shown.empty(); }));
     const RegisterTexts& t = sink.shown[0];
     EXPECT_EQ(t.limit, "[ 4352]");
@@ -83,8 +80,7 @@ TEST_F(SerialLink, GapRealignsAfterAMisalignedStart) {
     RecordingSink sink;
     FrameDecoder decoder(history, sink);
     QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
-    const QByteArray frame =
-        frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+    const QByteArray frame = testsupport::referenceFrame();
     pty.write(frame.mid(5));  // the tail of a frame that began before we listened
     waitUntil([&] { return comm.InBufferCount() == 7; });
     QThread::msleep(250);
@@ -99,8 +95,7 @@ TEST_F(SerialLink, ReconnectDoesNotPrefixTheNewLinkWithBytesOfTheOld) {
     RecordingSink sink;
     FrameDecoder decoder(history, sink);
     QObject::connect(&comm, &MSComm::OnComm, [&] { decoder.decode(comm.Input()); });
-    const QByteArray frame =
-        frameBytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+    const QByteArray frame = testsupport::referenceFrame();
     pty.write(frame.left(5));  // the link drops mid-frame
     ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 5; }));
     comm.setPortOpen(false);

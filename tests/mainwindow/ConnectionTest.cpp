@@ -4,22 +4,17 @@
 #include <QPushButton>
 
 #include "Form1Fixture.h"
+#include "Frames.h"
 #include "PseudoTerminal.h"
 
 using mainwindowtest::Form1Test;
+using testsupport::bytes;
 using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray b;
-    for (int v : values) b.append(static_cast<char>(v));
-    return b;
-}
-
-const QByteArray SampleFrame =
-    bytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0xFE, 0x02});
+const QByteArray SampleFrame = testsupport::referenceFrame();
 // Same frame with the raw reading 0x0300 = 768.
 const QByteArray OtherFrame =
     bytes({0x2C, 0x03, 0x8B, 0x02, 0xFD, 0x00, 0x5A, 0x01, 0xE8, 0x03, 0x00, 0x03});
