@@ -4,6 +4,7 @@
 // labels being set.
 //
 //   vellicor-soak [--frames N] [--period-ms P] [--dir DIR]
+#include <malloc.h>
 #include <pty.h>
 #include <sys/resource.h>
 #include <termios.h>
@@ -253,6 +254,12 @@ int main(int argc, char** argv) {
     const long rssEndKiB = residentKiB();
     const qsizetype textLogChars = form.form2() ? form.form2()->text().size() : 0;
 
+    // What the text log window holds: discard it and see how much memory goes with it.
+    if (textlog::Form2* window = form.form2()) window->Command1->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    malloc_trim(0);
+    const long rssWithoutTextLogKiB = residentKiB();
+
     form.Command7_Click();                             // "Exit": closes the log file
     const int logLines = countLines(dialog.path) - 1;  // less the header
 
@@ -281,6 +288,8 @@ int main(int argc, char** argv) {
     std::printf("rss start / end      %ld KiB / %ld KiB (growth %ld KiB)\n", rssStartKiB, rssEndKiB,
                 rssEndKiB - rssStartKiB);
     std::printf("text log text        %lld characters\n", static_cast<long long>(textLogChars));
+    std::printf("rss after closing it %ld KiB (growth %ld KiB)\n", rssWithoutTextLogKiB,
+                rssWithoutTextLogKiB - rssStartKiB);
     std::printf("latency median / p99 %.3f ms / %.3f ms (max %.3f ms)\n",
                 percentile(latencies, 0.5), percentile(latencies, 0.99),
                 latencies.empty() ? 0.0 : static_cast<double>(latencies.back()) / 1e6);
