@@ -26,7 +26,9 @@ TEST_F(InputDrill, FullDiskIsReportedOnceWhileFramesGoOn) {
     dialog.path = QStringLiteral("/dev/full");
     form.Command6->click();
     ASSERT_EQ(messages.size(), 1);  // the header already failed
+    // Clear enough to act on: which file, and why.
     EXPECT_TRUE(messages[0].contains("/dev/full")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("No space left")) << messages[0].toStdString();
     for (int raw = 1; raw <= 10; ++raw) ASSERT_TRUE(sendAndSee(pty, raw));
     EXPECT_EQ(messages.size(), 1);
     // The screen keeps every line the disk could not take.
@@ -42,13 +44,18 @@ TEST_F(InputDrill, FullDiskIsReportedOnceWhileFramesGoOn) {
 }
 
 TEST_F(InputDrill, LogPathThatCannotBeCreatedLeavesTheRunningLogAlone) {
-    for (const QString& bad : {dir.filePath("missing/log.txt"), dir.path()}) {
-        SCOPED_TRACE(bad.toStdString());
+    const struct {
+        QString path;
+        const char* why;
+    } cases[] = {{dir.filePath("missing/log.txt"), "No such file"}, {dir.path(), "directory"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
         messages.clear();
-        dialog.path = bad;
+        dialog.path = c.path;
         form.Command6->click();
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].contains(bad)) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(c.path)) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(c.why)) << messages[0].toStdString();
     }
     EXPECT_FALSE(history.LogToFile);
     EXPECT_FALSE(form.Text2->isVisible());
