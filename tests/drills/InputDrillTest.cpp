@@ -113,3 +113,24 @@ TEST_F(InputDrill, MinimumScaleTextsThatAreNoNumberKeepTheLastMinimum) {
     EXPECT_EQ(loggedRaws(dialog.path), sent);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
+
+TEST_F(InputDrill, TypedPortNamesThatAreNoSerialPortAreRefused) {
+    QFile plain(dir.filePath("frames.bin"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write(drills::frameWithRaw(1).repeated(4));
+    plain.close();
+    // A file, a directory and character devices that are no terminal: none is a device link,
+    // and /dev/zero would otherwise pour out frames of zeros without end.
+    for (const QString& name :
+         {plain.fileName(), dir.path(), QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"),
+          QStringLiteral("zero"), QStringLiteral(""), QStringLiteral("   ")}) {
+        SCOPED_TRACE(name.toStdString());
+        messages.clear();
+        form.Combo1->setEditText(name);
+        form.Command2->click();
+        EXPECT_FALSE(form.MSComm1.PortOpen());
+        EXPECT_EQ(messages.size(), 1);
+    }
+    testsupport::waitUntil([] { return false; }, 50);
+    EXPECT_EQ(history.SampleCount, 0);
+}
