@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <utility>
 
 namespace textlog {
 
@@ -31,6 +32,10 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(pa
     setTabOrder(RichTextBox1, Command1);
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(RefreshIntervalMs);
+    connect(&refresh_, &QTimer::timeout, this, &Form2::flushPendingLines);
+
     if (showMainWindow) showMainWindow();
 }
 
@@ -38,7 +43,28 @@ void Form2::appendLine(const QString& line) {
     // The document keeps one block per line; the CR LF of a line becomes the block break.
     QString paragraphs = line;
     paragraphs.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!isVisible()) {
+        // Nothing is painted while hidden, so there is nothing to gather.
+        insertAtEnd(paragraphs);
+        return;
+    }
+    pending_ += paragraphs;
+    if (!refresh_.isActive()) refresh_.start();
+}
 
+void Form2::flushPendingLines() {
+    refresh_.stop();
+    if (pending_.isEmpty()) return;
+    const QString lines = std::exchange(pending_, QString());
+    insertAtEnd(lines);
+}
+
+void Form2::hideEvent(QHideEvent* event) {
+    flushPendingLines();
+    QWidget::hideEvent(event);
+}
+
+void Form2::insertAtEnd(const QString& paragraphs) {
     QScrollBar* vertical = RichTextBox1->verticalScrollBar();
     QScrollBar* horizontal = RichTextBox1->horizontalScrollBar();
     const int top = vertical->value();
@@ -63,7 +89,7 @@ void Form2::appendLine(const QString& line) {
 }
 
 QString Form2::text() const {
-    QString all = RichTextBox1->toPlainText();
+    QString all = RichTextBox1->toPlainText() + pending_;
     all.replace(u'\n', QStringLiteral("\r\n"));
     return all;
 }
@@ -74,6 +100,8 @@ void Form2::Command1_Click() {
 
 void Form2::closeEvent(QCloseEvent* event) {
     // Closing discards the lines shown; the next logged line goes to a fresh window.
+    refresh_.stop();
+    pending_.clear();
     RichTextBox1->clear();
     event->accept();
 }

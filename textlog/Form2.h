@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,13 @@ public:
     void appendLine(const QString& line);
     // The box's whole text, every line ended by CR LF.
     QString text() const;
+    // Puts lines still waiting for the next screen refresh into the box now.
+    void flushPendingLines();
+
+    // While the window is on screen, lines arriving within this time are put into the box
+    // together: each insertion repaints the whole box, which at the line's full rate would
+    // cost more than everything else a frame does.
+    static constexpr int RefreshIntervalMs = 100;
 
     QPlainTextEdit* RichTextBox1 = nullptr;  // the logged lines
     QPushButton* Command1 = nullptr;         // "Close"
@@ -27,8 +35,14 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void Command1_Click();
+    void insertAtEnd(const QString& lines);
+
+    QString pending_;  // lines not yet in the box, in the box's own form (LF breaks)
+    QTimer refresh_;
 };
 
 }  // namespace textlog

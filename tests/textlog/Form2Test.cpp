@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "LoggingHarness.h"
+#include "PseudoTerminal.h"
 
 using namespace textlogtest;
 
@@ -46,6 +47,7 @@ TEST(Form2Text, AppendingKeepsTheUsersViewAndCursorAtTheEnd) {
     textlog::Form2 form(nullptr);
     form.show();
     for (int i = 0; i < 200; ++i) form.appendLine(QString("line %1\r\n").arg(i));
+    form.flushPendingLines();
     QCoreApplication::processEvents();
     QScrollBar* bar = form.RichTextBox1->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
@@ -56,10 +58,28 @@ TEST(Form2Text, AppendingKeepsTheUsersViewAndCursorAtTheEnd) {
     bar->setValue(10);
     const int end = c.position();
     form.appendLine("more\r\n");
+    form.flushPendingLines();
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), 10);
     EXPECT_EQ(form.RichTextBox1->textCursor().position(), end);
     EXPECT_TRUE(form.text().endsWith("line 199\r\nmore\r\n"));
+}
+
+TEST(Form2Text, ShownWindowGathersLinesIntoOneRefreshAndLosesNone) {
+    textlog::Form2 form(nullptr);
+    form.show();
+    form.appendLine("a\r\n");
+    form.appendLine("b\r\n");
+    EXPECT_EQ(form.text(), "a\r\nb\r\n");  // the text is complete at once
+    EXPECT_TRUE(form.RichTextBox1->toPlainText().isEmpty());
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return !form.RichTextBox1->toPlainText().isEmpty(); }));
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\n");
+    form.appendLine("c\r\n");
+    form.hide();  // hiding puts waiting lines in at once
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\n");
+    form.appendLine("d\r\n");  // hidden: straight in
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\n");
 }
 
 TEST(Form2Text, UndoDoesNotTakeBackLoggedLines) {
