@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -168,6 +169,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir temp;
     const QString dir = options.dir.isEmpty() ? temp.path() : options.dir;
+    QDir().mkpath(dir);
     ScriptedDialog dialog;
     dialog.path = dir + QStringLiteral("/soak-log.txt");
 
