@@ -199,6 +199,7 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
     connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::markUpdateRate);
 
     registry_.load(this, false);
     Timer2.setInterval(1000);
@@ -414,6 +415,23 @@ void Form1::linkLost(const QString& reason) {
             QStringLiteral("The connection on %1 was lost: %2\n\nPress Connect to try again.")
                 .arg(MSComm1.CommPort(), reason));
     }
+}
+
+// A rate that is no whole number of at least 1 stops logging and graph refreshes; the box
+// says so for as long as it holds such a text, rather than logging stopping unnoticed.
+void Form1::markUpdateRate() {
+    const bool valid = device::parseUpdateRate(Text1->text(), QLocale()).has_value();
+    if (valid) {
+        Text1->setPalette(QPalette());
+        Text1->setToolTip(UpdateRateTip);
+        return;
+    }
+    QPalette p = Text1->palette();
+    p.setColor(QPalette::Base, QColor(255, 192, 192));
+    Text1->setPalette(p);
+    Text1->setToolTip(QStringLiteral("Not a whole number of at least 1: nothing is logged or drawn "
+                                     "until it is.\n") +
+                      UpdateRateTip);
 }
 
 void Form1::MSComm1_OnComm() {

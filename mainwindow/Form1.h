@@ -125,6 +125,7 @@ private:
     void shutdown(const QWidget* closing);
     void setConnectColour(QRgb rgb);
     void linkLost(const QString& reason);
+    void markUpdateRate();
     std::optional<int> selectedEntryNumber() const;
     void bringToFront();
 

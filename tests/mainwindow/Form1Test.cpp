@@ -284,6 +284,19 @@ TEST_F(Form1Test, ControlsFollowTheDesign) {
     EXPECT_EQ(windowStack.at(29), "Label14");
 }
 
+TEST_F(Form1Test, UpdateRateBoxShowsWhileItsTextStopsLogging) {
+    const QColor normal = form.Text1->palette().color(QPalette::Base);
+    const QString tip = form.Text1->toolTip();
+    for (const char* bad : {"", "0", "abc", "2.5", "99999999999"}) {
+        form.Text1->setText(bad);
+        EXPECT_EQ(form.Text1->palette().color(QPalette::Base), QColor(255, 192, 192)) << bad;
+        EXPECT_TRUE(form.Text1->toolTip().startsWith("Not a whole number")) << bad;
+    }
+    form.Text1->setText("3");
+    EXPECT_EQ(form.Text1->palette().color(QPalette::Base), normal);
+    EXPECT_EQ(form.Text1->toolTip(), tip);
+}
+
 TEST_F(Form1Test, TabOrderVisitsTheDesignedControls) {
     const QStringList expected{"Picture1", "Text1",    "Combo1",   "Command2",
                                "Command3", "Command4", "Command5", "Command7",
