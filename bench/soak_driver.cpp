@@ -10,8 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
