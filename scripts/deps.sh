@@ -13,5 +13,5 @@ vellicor_install_deps() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -q </dev/null
-    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+    $sudo apt-get install -y -q "${missing[@]}" </dev/null
 }
