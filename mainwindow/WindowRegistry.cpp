@@ -1,62 +1,52 @@
 #include "WindowRegistry.h"
 
+#include <QEvent>
 #include <algorithm>
 
 namespace mainwindow {
 
 void WindowRegistry::load(QWidget* window, bool discardOnClose) {
-    if (discardOnClose) window->setAttribute(Qt::WA_DeleteOnClose);
-    entries_.push_back({window, discardOnClose});
+    if (discardOnClose) window->installEventFilter(this);
+    windows_.emplace_back(window);
 }
 
-// Qt clears WA_DeleteOnClose the moment a close is accepted and deletes the window only
-// later, so a window without it is already unloaded though the object still exists.
-bool WindowRegistry::alive(const Entry& e) {
-    return !e.window.isNull() &&
-           (!e.discardOnClose || e.window->testAttribute(Qt::WA_DeleteOnClose));
+// The window's own close handler decides first; only a close it accepted unloads it. The
+// window is then discarded whether it was on screen or hidden.
+bool WindowRegistry::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Close) return false;
+    watched->event(event);
+    if (event->isAccepted()) {
+        std::erase(windows_, watched);
+        watched->deleteLater();
+    }
+    return true;
 }
 
 void WindowRegistry::prune() const {
-    std::erase_if(entries_, [](const Entry& e) { return !alive(e); });
+    std::erase_if(windows_, [](const QPointer<QWidget>& w) { return w.isNull(); });
 }
 
 int WindowRegistry::count() const {
     prune();
-    return static_cast<int>(entries_.size());
+    return static_cast<int>(windows_.size());
 }
 
 QWidget* WindowRegistry::at(int index) const {
     prune();
-    return entries_.at(static_cast<std::size_t>(index)).window;
+    return windows_.at(static_cast<std::size_t>(index));
 }
 
 bool WindowRegistry::isLoaded(const QWidget* window) const {
     prune();
-    return window && std::any_of(entries_.begin(), entries_.end(),
-                                 [&](const Entry& e) { return e.window == window; });
+    return window && std::find(windows_.begin(), windows_.end(), window) != windows_.end();
 }
 
 void WindowRegistry::unloadAll(const QWidget* closing) {
-    int n = count();
-    while (n > 0) {
-        const std::size_t last = static_cast<std::size_t>(n - 1);
-        const Entry entry = entries_[last];
-        QWidget* window = entry.window;
-        if (window != closing) {
-            if (!window->close()) return;
-            // Qt discards only windows that were visible when closed; a hidden one goes too.
-            if (entry.discardOnClose && entry.window &&
-                window->testAttribute(Qt::WA_DeleteOnClose)) {
-                window->setAttribute(Qt::WA_DeleteOnClose, false);
-                window->deleteLater();
-            }
-        }
-        if (last < entries_.size() && entries_[last].window == window) {
-            entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(last));
-        }
-        const int left = count();
-        if (left == n) return;
-        n = left;
+    while (count() > 0) {
+        QWidget* window = windows_.back();
+        if (window != closing && !window->close()) return;
+        // A discarded window has already left the list; the rest leave it here.
+        if (!windows_.empty() && windows_.back() == window) windows_.pop_back();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <vector>
@@ -8,10 +9,10 @@ namespace mainwindow {
 
 // The program's loaded windows in the order they were loaded, so that shutdown can unload
 // the newest first and the main window last.
-class WindowRegistry {
+class WindowRegistry : public QObject {
 public:
-    // Records a newly created window. A secondary window is discarded when closed, and the
-    // next use creates it afresh.
+    // Records a newly created window. A secondary window is discarded when a close of it is
+    // accepted, and the next use creates it afresh.
     void load(QWidget* window, bool discardOnClose = true);
 
     int count() const;
@@ -23,15 +24,14 @@ public:
     // left to finish by itself.
     void unloadAll(const QWidget* closing = nullptr);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    struct Entry {
-        QPointer<QWidget> window;
-        bool discardOnClose;
-    };
-    static bool alive(const Entry& e);
     void prune() const;
 
-    mutable std::vector<Entry> entries_;
+    // A window deleted by anyone drops out by itself.
+    mutable std::vector<QPointer<QWidget>> windows_;
 };
 
 }  // namespace mainwindow
