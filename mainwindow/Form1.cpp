@@ -399,7 +399,7 @@ void Form1::Command2_Click() {
         if (reportError) reportError(MSComm1.errorString());
         return;
     }
-    history_.LastFrameTime = device::secondsSinceMidnight(clock_.now().time());
+    device::stampLastFrame(history_, clock_, clock_.now());
 }
 
 void Form1::Command3_Click() {
@@ -439,8 +439,7 @@ void Form1::MSComm1_OnComm() {
 }
 
 void Form1::Timer2_Timer() {
-    const float now = device::secondsSinceMidnight(clock_.now().time());
-    Label6->setText(QString::number(device::countdownSeconds(history_.LastFrameTime, now)));
+    Label6->setText(QString::number(device::countdownNow(history_, clock_)));
 }
 
 void Form1::Command1_Click() {

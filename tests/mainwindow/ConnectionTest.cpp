@@ -162,9 +162,36 @@ TEST_F(Connection, CountdownRestartsAtConnectAndAtEachFrame) {
     EXPECT_EQ(tick(), "91");
 
     // A frame ten seconds before midnight, a tick five seconds after it.
-    clock.set(QDateTime(QDate(2024, 3, 5), QTime(23, 59, 50)));
+    clock.advanceMs(clock.now().msecsTo(QDateTime(QDate(2024, 3, 5), QTime(23, 59, 50))));
     pty.write(SampleFrame);
     ASSERT_TRUE(waitUntil([&] { return history.LastFrameTime > 86000; }));
-    clock.set(QDateTime(QDate(2024, 3, 6), QTime(0, 0, 5)));
+    clock.advanceMs(15000);
     EXPECT_EQ(tick(), "77");
+}
+
+TEST_F(Connection, CountdownIgnoresStepsOfTheWallClock) {
+    auto tick = [&] {
+        form.Timer2_Timer();
+        return form.Label6->text().toStdString();
+    };
+    PseudoTerminal pty;
+    form.connectTo(pty.slaveName());
+    ASSERT_TRUE(form.MSComm1.PortOpen());
+    clock.advanceMs(5000);
+    // Daylight saving ends or the user sets the clock back: the device has still been silent
+    // for five seconds, not for most of a day.
+    clock.set(clock.now().addSecs(-3600));
+    EXPECT_EQ(tick(), "87");
+    clock.advanceMs(1000);
+    clock.set(clock.now().addSecs(2 * 3600));
+    EXPECT_EQ(tick(), "86");
+
+    // A frame after the steps restarts the count; its time stays the wall clock's time of day.
+    pty.write(SampleFrame);
+    ASSERT_TRUE(waitUntil([&] { return form.Label56->text() == "6.99"; }));
+    EXPECT_FLOAT_EQ(history.LastFrameTime, 11 * 3600 + 6);
+    EXPECT_EQ(tick(), "92");
+    clock.set(clock.now().addSecs(-30));
+    clock.advanceMs(3000);
+    EXPECT_EQ(tick(), "89");
 }
