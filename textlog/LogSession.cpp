@@ -42,7 +42,8 @@ void LogSession::saveLog() {
     auto next = std::make_unique<LogFile>();
     if (!next->open(path)) {
         if (hooks_.reportError) {
-            hooks_.reportError(QStringLiteral("Cannot create the log file \"%1\": %2")
+            hooks_.reportError(LogFailure::Create,
+                               QStringLiteral("Cannot create the log file \"%1\": %2")
                                    .arg(path, next->errorString()));
         }
         return;
@@ -81,7 +82,8 @@ void LogSession::noteWrite(bool written) {
     if (writeFailureReported_) return;
     writeFailureReported_ = true;
     if (hooks_.reportError) {
-        hooks_.reportError(QStringLiteral("Cannot write to the log file \"%1\": %2")
+        hooks_.reportError(LogFailure::Write,
+                           QStringLiteral("Cannot write to the log file \"%1\": %2")
                                .arg(history_.LogFileName, file_->errorString()));
     }
 }

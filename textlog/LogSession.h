@@ -33,6 +33,9 @@ private:
     QString lastName_;
 };
 
+// Which part of file logging failed.
+enum class LogFailure { Create, Write };
+
 // File logging: "Save Log", each logged frame to the file and the text log window, and the
 // file's close at exit.
 class LogSession {
@@ -41,7 +44,7 @@ public:
         std::function<Form2*()> textLogWindow;            // creates it hidden when missing
         std::function<void()> showTextLogWindow;          // shows it, main window in front
         std::function<void(const QString&)> showLogPath;  // Text2: text and visible
-        std::function<void(const QString&)> reportError;  // tells the user
+        std::function<void(LogFailure, const QString&)> reportError;  // tells the user
         QWidget* dialogParent = nullptr;
     };
 
