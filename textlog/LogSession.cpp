@@ -14,6 +14,8 @@ namespace {
 const QString FilterName = QStringLiteral("*.txt");
 }  // namespace
 
+QtSaveDialog::QtSaveDialog() : lastName_(FilterName) {}
+
 std::optional<QString> QtSaveDialog::askFileName(QWidget* parent) {
     const QString chosen = QFileDialog::getSaveFileName(parent, QString(), lastName_, FilterName);
     if (chosen.isEmpty()) return std::nullopt;

@@ -24,9 +24,11 @@ public:
     virtual std::optional<QString> askFileName(QWidget* parent) = 0;
 };
 
-// The platform's save dialog, filter "*.txt", remembering the last name between uses.
+// The platform's save dialog, filter "*.txt", remembering the last name between uses. Its
+// name is the filter itself until the user has chosen one.
 class QtSaveDialog final : public SaveDialog {
 public:
+    QtSaveDialog();
     std::optional<QString> askFileName(QWidget* parent) override;
 
 private:
