@@ -52,6 +52,7 @@ void LogSession::saveLog() {
     }
     if (file_) file_->close();
     file_ = std::move(next);
+    file_->syncFailed = [this] { noteWrite(false); };
     writeFailureReported_ = false;
 
     history_.SampleCount = 0;
