@@ -7,6 +7,9 @@
 #if defined(Q_OS_LINUX)
 #include <time.h>
 #elif defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

@@ -4,6 +4,9 @@
 
 #if defined(Q_OS_WIN)
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #elif defined(Q_OS_UNIX)
 #include <errno.h>
