@@ -2,13 +2,19 @@
 
 #include <QDateTime>
 
+#include "MeasurementHistory.h"
+
 namespace device {
 
-// Where the program reads the time of day. Tests substitute a clock they control.
+// Where the program reads the time. Tests substitute a clock they control.
 class Clock {
 public:
     virtual ~Clock() = default;
+    // The wall clock: date and time of day, which the user or daylight saving may set.
     virtual QDateTime now() const = 0;
+    // Milliseconds from an arbitrary start on a clock that only moves forward with real time,
+    // whatever happens to the wall clock.
+    virtual qint64 steadyMs() const = 0;
 
     static const Clock& system();
 };
@@ -18,14 +24,29 @@ class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start) : now_(std::move(start)) {}
     QDateTime now() const override { return now_; }
+    qint64 steadyMs() const override { return steadyMs_; }
+    // Sets the wall clock only, as the user or daylight saving does.
     void set(QDateTime t) { now_ = std::move(t); }
-    void advanceMs(qint64 ms) { now_ = now_.addMSecs(ms); }
+    // Time passes: both clocks move.
+    void advanceMs(qint64 ms) {
+        now_ = now_.addMSecs(ms);
+        steadyMs_ += ms;
+    }
 
 private:
     QDateTime now_;
+    qint64 steadyMs_ = 0;
 };
 
 // Seconds since midnight, with the fraction, in single precision as the countdown keeps it.
 float secondsSinceMidnight(const QTime& t);
+
+// Marks the latest frame or Connect: LastFrameTime as the wall clock's time of day, and the
+// same moment on the steady clock, from which the countdown measures.
+void stampLastFrame(MeasurementHistory& history, const Clock& clock, const QDateTime& now);
+
+// What the countdown shows at this moment. A step of the wall clock (setting the time,
+// daylight saving, midnight) does not disturb the seconds since the last frame.
+int countdownNow(const MeasurementHistory& history, const Clock& clock);
 
 }  // namespace device

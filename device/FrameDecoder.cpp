@@ -26,7 +26,7 @@ bool FrameDecoder::decode(const QByteArray& input) {
     if (!frame) return false;
 
     const QDateTime now = clock_.now();
-    history_.LastFrameTime = secondsSinceMidnight(now.time());
+    stampLastFrame(history_, clock_, now);
     history_.countFrame();
 
     history_.LimitRaw = frame->limit;

@@ -151,7 +151,11 @@ int countdownSeconds(float lastFrameTime, float now) {
     constexpr float secondsPerDay = 86400.0f;
     float elapsed = now - lastFrameTime;
     if (elapsed < 0) elapsed += secondsPerDay;
-    return static_cast<int>(roundHalfEven(92.0 - elapsed, 0));
+    return countdownAfter(elapsed);
+}
+
+int countdownAfter(double elapsedSeconds) {
+    return static_cast<int>(roundHalfEven(92.0 - elapsedSeconds, 0));
 }
 
 }  // namespace device

@@ -53,8 +53,10 @@ QString formatRegionalDate(const QDate& d, const QLocale& locale);
 // Hours and minutes of a sample, always "HH:mm" whatever the regional format.
 QString formatSampleTime(const QTime& t);
 
-// Seconds left of the 92-second frame countdown, rounded half to even. A frame seen shortly
-// before midnight still counts down normally after midnight.
+// Seconds left of the 92-second frame countdown, rounded half to even, from two times of day.
+// A frame seen shortly before midnight still counts down normally after midnight.
 int countdownSeconds(float lastFrameTime, float now);
+// The same from the seconds that have passed since the last frame.
+int countdownAfter(double elapsedSeconds);
 
 }  // namespace device

@@ -71,10 +71,18 @@ void MSComm::portError(QSerialPort::SerialPortError error) {
     if (!port_.isOpen()) return;  // late errors of a closed port mean nothing
     // Every other error on an open receive-only port means the link is gone; keeping the
     // descriptor would only make it fire again and again.
-    const QString reason = port_.errorString();
+    const QString reason = describeLinkLoss(error, port_.errorString());
     port_.clearError();
     port_.close();
     emit linkLost(reason);
+}
+
+QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason) {
+    // A hang-up shows as a read that returns nothing; the error text beside it is whatever an
+    // earlier call left behind ("Resource temporarily unavailable"), so it is not repeated.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        return QStringLiteral("the device or the system closed the connection (hung up)");
+    return systemReason;
 }
 
 QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,

@@ -59,6 +59,9 @@ private:
     QElapsedTimer sinceLastByte_;
 };
 
+// What became of a link that went away while open, in words that say what happened.
+QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason);
+
 // Explains a failed open in words a user can act on.
 QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,
                             const QString& systemReason);

@@ -34,7 +34,8 @@ struct MeasurementHistory {
     double SelfOffset = 0;
     double ScaleLabelValue = 0;
 
-    float LastFrameTime = 0;  // seconds since midnight of the latest frame or Connect
+    float LastFrameTime = 0;        // seconds since midnight of the latest frame or Connect
+    qint64 LastFrameSteadyMs = -1;  // the same moment on the steady clock; -1 before the first
 
     bool LogToFile = false;  // a log file is open and receives lines
     QString LogFileName;

@@ -118,7 +118,10 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QStringLiteral("6,0"));
 
-    // Labels and group boxes take no focus; the rest follow the design's order.
+    // Labels and group boxes take no focus; the rest follow the design's order, which starts
+    // at the drawing surface.
+    Picture1->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(Picture1, Option1);
     setTabOrder(Option1, Option2);
     setTabOrder(Option2, Check1);
     setTabOrder(Check1, Check2);

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -143,6 +142,11 @@ const RegisterLabel RegisterPanel[] = {
     {"Label40", K::Combined, "", 8790, 4035, 585, 315, &Form1::Label40},
 };
 
+MessageKind messageKindOf(textlog::LogFailure failure) {
+    return failure == textlog::LogFailure::Create ? MessageKind::LogFileCreate
+                                                  : MessageKind::LogFileWrite;
+}
+
 }  // namespace
 
 Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
@@ -165,22 +169,12 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
                                                      Text2->setVisible(true);
                                                  },
                                              .reportError =
-                                                 [this](const QString& text) {
-                                                     if (reportError) reportError(text);
+                                                 [this](auto failure, const QString& text) {
+                                                     report(messageKindOf(failure), text);
                                                  },
                                              .dialogParent = this}) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
-    // Not modal: a modal box would run a nested event loop inside the handler that failed
-    // (frames decoded in the middle of a frame), and the program must keep showing values
-    // while a message waits for a user who may be away for days.
-    reportError = [this](const QString& text) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vellicor pH controller"),
-                                    text, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
-    };
     resize(px(14025), px(3255));
 
     buildRegisterPanel();
@@ -396,10 +390,10 @@ void Form1::Command2_Click() {
     if (!MSComm1.setPortOpen(true)) {
         // The colour follows the real state: a port that would not open is not connected.
         setConnectColour(Disconnected);
-        if (reportError) reportError(MSComm1.errorString());
+        report(MessageKind::ConnectFailed, MSComm1.errorString());
         return;
     }
-    history_.LastFrameTime = device::secondsSinceMidnight(clock_.now().time());
+    device::stampLastFrame(history_, clock_, clock_.now());
 }
 
 void Form1::Command3_Click() {
@@ -410,11 +404,17 @@ void Form1::Command3_Click() {
 
 void Form1::linkLost(const QString& reason) {
     setConnectColour(Disconnected);
+    report(MessageKind::LinkLost,
+           QStringLiteral("The connection on %1 was lost: %2.\n\nPress Connect to try again.")
+               .arg(MSComm1.CommPort(), reason));
+}
+
+void Form1::report(MessageKind kind, const QString& text) {
     if (reportError) {
-        reportError(
-            QStringLiteral("The connection on %1 was lost: %2\n\nPress Connect to try again.")
-                .arg(MSComm1.CommPort(), reason));
+        reportError(text);
+        return;
     }
+    messageWindows_.report(kind, text);
 }
 
 // A rate that is no whole number of at least 1 stops logging and graph refreshes; the box
@@ -439,8 +439,7 @@ void Form1::MSComm1_OnComm() {
 }
 
 void Form1::Timer2_Timer() {
-    const float now = device::secondsSinceMidnight(clock_.now().time());
-    Label6->setText(QString::number(device::countdownSeconds(history_.LastFrameTime, now)));
+    Label6->setText(QString::number(device::countdownNow(history_, clock_)));
 }
 
 void Form1::Command1_Click() {

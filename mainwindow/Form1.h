@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "MessageWindows.h"
 #include "WindowRegistry.h"
 #include "device/Clock.h"
 #include "device/FrameDecoder.h"
@@ -73,7 +74,8 @@ public:
     void computeScaleMappings() override;
     void redrawGraph(device::GraphScale scale) override;
 
-    // Tells the user; tests replace it so that no modal box blocks them.
+    // When set, takes every message to the user instead of the message windows; tests and the
+    // soak collect them.
     std::function<void(const QString&)> reportError;
     // Which device an entry's port number opens; tests point it at pseudo-terminals.
     std::function<QString(int)> portNameForNumber;
@@ -125,6 +127,7 @@ private:
     void shutdown(const QWidget* closing);
     void setConnectColour(QRgb rgb);
     void linkLost(const QString& reason);
+    void report(MessageKind kind, const QString& text);
     void markUpdateRate();
     std::optional<int> selectedEntryNumber() const;
     void bringToFront();
@@ -134,6 +137,7 @@ private:
     device::FrameDecoder decoder_;
     textlog::LogSession logSession_;
     WindowRegistry registry_;
+    MessageWindows messageWindows_{this};
     QPointer<textlog::Form2> form2_;
     QPointer<graph::Form3> form3_;
     QPointer<Form4> form4_;

@@ -1,32 +1,61 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <QStringEncoder>
+#include <QTimer>
+#include <functional>
 
 namespace textlog {
 
 // The log file on disk. Every line goes straight to the operating system, so a crash or a kill
-// loses nothing that was logged before it.
+// loses nothing that was logged before it, and reaches the storage device within a second, so
+// a power cut loses at most the last second. The syncs are grouped: a line is synced at once
+// when the last sync is older than SyncGroupMs, otherwise with the others when it is.
 class LogFile {
 public:
-    LogFile() = default;
+    // A line waits at most this long for its sync; the rest of the promised second is room for
+    // an event loop busy with a frame when the sync falls due.
+    static constexpr int SyncGroupMs = 900;
+
+    LogFile();
+    ~LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
     // Creates the file, or truncates an existing one. On failure errorString() says why.
     bool open(const QString& path);
     bool isOpen() const { return file_.isOpen(); }
-    // Writes the line in the system's 8-bit encoding; false when the system refused it.
+    // Writes the line in the system's 8-bit encoding, whole or not at all: when the system
+    // takes only part of it (disk full, quota), the part is cut off again so that the next
+    // line is not glued to it. False when the line or its sync failed; errorString() says why.
     bool writeLine(const QString& line);
-    void close() { file_.close(); }
+    // Syncs what is still pending, then closes.
+    void close();
 
     QString fileName() const { return file_.fileName(); }
-    QString errorString() const { return file_.errorString(); }
+    QString errorString() const { return error_; }
+
+    // Told when a sync at the end of a second fails, after writeLine has returned.
+    std::function<void()> syncFailed;
+    int syncCount() const { return syncs_; }
+    bool syncPending() const { return syncTimer_.isActive(); }
 
 private:
+    void lineWritten();
+    bool sync();
+    bool syncToDevice();
+    void cutBackToWholeLines();
+
     QFile file_;
     QStringEncoder encoder_{QStringConverter::System};
+    QString error_;
+    qint64 wholeSize_ = 0;     // the file up to the end of its last whole line
+    bool startFresh_ = false;  // a torn tail stayed: the next line begins on a line of its own
+    QElapsedTimer sinceSync_;
+    QTimer syncTimer_;
+    int syncs_ = 0;
 };
 
 }  // namespace textlog

@@ -14,6 +14,8 @@ namespace {
 const QString FilterName = QStringLiteral("*.txt");
 }  // namespace
 
+QtSaveDialog::QtSaveDialog() : lastName_(FilterName) {}
+
 std::optional<QString> QtSaveDialog::askFileName(QWidget* parent) {
     const QString chosen = QFileDialog::getSaveFileName(parent, QString(), lastName_, FilterName);
     if (chosen.isEmpty()) return std::nullopt;
@@ -42,13 +44,15 @@ void LogSession::saveLog() {
     auto next = std::make_unique<LogFile>();
     if (!next->open(path)) {
         if (hooks_.reportError) {
-            hooks_.reportError(QStringLiteral("Cannot create the log file \"%1\": %2")
+            hooks_.reportError(LogFailure::Create,
+                               QStringLiteral("Cannot create the log file \"%1\": %2")
                                    .arg(path, next->errorString()));
         }
         return;
     }
     if (file_) file_->close();
     file_ = std::move(next);
+    file_->syncFailed = [this] { noteWrite(false); };
     writeFailureReported_ = false;
 
     history_.SampleCount = 0;
@@ -81,7 +85,8 @@ void LogSession::noteWrite(bool written) {
     if (writeFailureReported_) return;
     writeFailureReported_ = true;
     if (hooks_.reportError) {
-        hooks_.reportError(QStringLiteral("Cannot write to the log file \"%1\": %2")
+        hooks_.reportError(LogFailure::Write,
+                           QStringLiteral("Cannot write to the log file \"%1\": %2")
                                .arg(history_.LogFileName, file_->errorString()));
     }
 }

@@ -24,14 +24,19 @@ public:
     virtual std::optional<QString> askFileName(QWidget* parent) = 0;
 };
 
-// The platform's save dialog, filter "*.txt", remembering the last name between uses.
+// The platform's save dialog, filter "*.txt", remembering the last name between uses. Its
+// name is the filter itself until the user has chosen one.
 class QtSaveDialog final : public SaveDialog {
 public:
+    QtSaveDialog();
     std::optional<QString> askFileName(QWidget* parent) override;
 
 private:
     QString lastName_;
 };
+
+// Which part of file logging failed.
+enum class LogFailure { Create, Write };
 
 // File logging: "Save Log", each logged frame to the file and the text log window, and the
 // file's close at exit.
@@ -41,7 +46,7 @@ public:
         std::function<Form2*()> textLogWindow;            // creates it hidden when missing
         std::function<void()> showTextLogWindow;          // shows it, main window in front
         std::function<void(const QString&)> showLogPath;  // Text2: text and visible
-        std::function<void(const QString&)> reportError;  // tells the user
+        std::function<void(LogFailure, const QString&)> reportError;  // tells the user
         QWidget* dialogParent = nullptr;
     };
 

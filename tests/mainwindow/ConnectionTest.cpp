@@ -1,6 +1,8 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "Form1Fixture.h"
@@ -123,7 +125,10 @@ TEST_F(Connection, VanishedDeviceIsReportedOnceAndConnectWorksAgain) {
         ASSERT_TRUE(waitUntil([&] { return !form.MSComm1.PortOpen(); }));
     }
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    EXPECT_EQ(messages.size(), 1);
+    ASSERT_EQ(messages.size(), 1);
+    // What happened, not whatever error number the last system call left behind.
+    EXPECT_TRUE(messages[0].contains("hung up")) << messages[0].toStdString();
+    EXPECT_FALSE(messages[0].contains("temporarily")) << messages[0].toStdString();
     EXPECT_EQ(form.connectColour(), LightRed);
 
     PseudoTerminal again;
@@ -162,9 +167,80 @@ TEST_F(Connection, CountdownRestartsAtConnectAndAtEachFrame) {
     EXPECT_EQ(tick(), "91");
 
     // A frame ten seconds before midnight, a tick five seconds after it.
-    clock.set(QDateTime(QDate(2024, 3, 5), QTime(23, 59, 50)));
+    clock.advanceMs(clock.now().msecsTo(QDateTime(QDate(2024, 3, 5), QTime(23, 59, 50))));
     pty.write(SampleFrame);
     ASSERT_TRUE(waitUntil([&] { return history.LastFrameTime > 86000; }));
-    clock.set(QDateTime(QDate(2024, 3, 6), QTime(0, 0, 5)));
+    clock.advanceMs(15000);
     EXPECT_EQ(tick(), "77");
+}
+
+TEST_F(Connection, CountdownIgnoresStepsOfTheWallClock) {
+    auto tick = [&] {
+        form.Timer2_Timer();
+        return form.Label6->text().toStdString();
+    };
+    PseudoTerminal pty;
+    form.connectTo(pty.slaveName());
+    ASSERT_TRUE(form.MSComm1.PortOpen());
+    clock.advanceMs(5000);
+    // Daylight saving ends or the user sets the clock back: the device has still been silent
+    // for five seconds, not for most of a day.
+    clock.set(clock.now().addSecs(-3600));
+    EXPECT_EQ(tick(), "87");
+    clock.advanceMs(1000);
+    clock.set(clock.now().addSecs(2 * 3600));
+    EXPECT_EQ(tick(), "86");
+
+    // A frame after the steps restarts the count; its time stays the wall clock's time of day.
+    pty.write(SampleFrame);
+    ASSERT_TRUE(waitUntil([&] { return form.Label56->text() == "6.99"; }));
+    EXPECT_FLOAT_EQ(history.LastFrameTime, 11 * 3600 + 6);
+    EXPECT_EQ(tick(), "92");
+    clock.set(clock.now().addSecs(-30));
+    clock.advanceMs(3000);
+    EXPECT_EQ(tick(), "89");
+}
+
+TEST_F(Connection, RepeatedFailuresShareOneWindowPerKindWithTheNewestReasonAndCount) {
+    // As the program builds it: messages go to its own windows, not to the test.
+    mainwindow::Form1 program{history, dialog, clock};
+    const auto shown = [&] {
+        QList<QMessageBox*> boxes;
+        for (QMessageBox* box : program.findChildren<QMessageBox*>())
+            if (box->isVisible()) boxes << box;
+        return boxes;
+    };
+    for (int i = 1; i <= 3; ++i) program.connectTo(QString("/dev/vellicor-missing-%1").arg(i));
+    ASSERT_EQ(shown().size(), 1);
+    QMessageBox* connectBox = shown()[0];
+    EXPECT_TRUE(connectBox->text().contains("/dev/vellicor-missing-3"))
+        << connectBox->text().toStdString();
+    EXPECT_FALSE(connectBox->text().contains("/dev/vellicor-missing-1"));
+    EXPECT_TRUE(connectBox->text().contains("3 times")) << connectBox->text().toStdString();
+    // Never in the way: the main window keeps working while the message waits.
+    EXPECT_EQ(connectBox->windowModality(), Qt::NonModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // A lost link is another kind of failure: a window of its own.
+    for (int round = 0; round < 2; ++round) {
+        PseudoTerminal pty;
+        program.connectTo(pty.slaveName());
+        ASSERT_TRUE(program.MSComm1.PortOpen());
+        pty.closeMaster();
+        ASSERT_TRUE(waitUntil([&] { return !program.MSComm1.PortOpen(); }));
+    }
+    ASSERT_EQ(shown().size(), 2);
+    QMessageBox* lostBox = shown()[0] == connectBox ? shown()[1] : shown()[0];
+    EXPECT_TRUE(lostBox->text().contains("lost")) << lostBox->text().toStdString();
+    EXPECT_TRUE(lostBox->text().contains("2 times")) << lostBox->text().toStdString();
+    EXPECT_TRUE(connectBox->text().contains("3 times"));
+
+    // Dismissed, the count starts afresh with the next failure.
+    connectBox->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program.connectTo("/dev/vellicor-missing-4");
+    ASSERT_EQ(shown().size(), 2);
+    const QMessageBox* again = shown()[0] == lostBox ? shown()[1] : shown()[0];
+    EXPECT_TRUE(again->text().contains("/dev/vellicor-missing-4"));
+    EXPECT_FALSE(again->text().contains("times")) << again->text().toStdString();
 }

@@ -298,17 +298,26 @@ TEST_F(Form1Test, UpdateRateBoxShowsWhileItsTextStopsLogging) {
 }
 
 TEST_F(Form1Test, TabOrderVisitsTheDesignedControls) {
-    const QStringList expected{"Picture1", "Text1",    "Combo1",   "Command2",
-                               "Command3", "Command4", "Command5", "Command7",
-                               "Command6", "Text2",    "Command1", "Command8"};
-    QStringList seen;
-    QWidget* w = form.Picture1;
-    for (int i = 0; i < 200 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
-        if (expected.contains(w->objectName()) && !seen.contains(w->objectName())) {
-            seen << w->objectName();
+    const auto visits = [](QWidget* first, const QStringList& expected) {
+        QStringList seen;
+        QWidget* w = first;
+        for (int i = 0; i < 200 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
+            if (expected.contains(w->objectName()) && !seen.contains(w->objectName())) {
+                seen << w->objectName();
+            }
         }
-    }
-    EXPECT_EQ(seen, expected);
+        return seen;
+    };
+    const QStringList main{"Picture1", "Text1",    "Combo1",   "Command2", "Command3", "Command4",
+                           "Command5", "Command7", "Command6", "Text2",    "Command1", "Command8"};
+    EXPECT_EQ(visits(form.Picture1, main), main);
+
+    // The graph window's order starts at its drawing surface; labels and frames take no focus.
+    graph::Form3* graphWindow = form.form3();
+    const QStringList graph{"Picture1", "Option1", "Option2", "Check1",
+                            "Check2",   "Combo1",  "Check3",  "Check4"};
+    EXPECT_NE(graphWindow->Picture1->focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_EQ(visits(graphWindow, graph), graph);
 }
 
 TEST_F(Form1Test, StartsNarrowWithPortListAndCalibrationDefaults) {

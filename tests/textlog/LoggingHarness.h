@@ -58,7 +58,8 @@ struct MainWindowStandIn : device::FrameSink {
                     ++mainWindowShown;
                 },
                 [this](const QString& path) { logPath = path; },
-                [this](const QString& message) { errors.push_back(message); }, nullptr};
+                [this](textlog::LogFailure, const QString& message) { errors.push_back(message); },
+                nullptr};
     }
     ~MainWindowStandIn() override { delete window.data(); }
 };

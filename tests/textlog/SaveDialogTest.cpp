@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -27,6 +28,14 @@ TEST(QtSaveDialog, TextFilterAndTheLastNameKeptAcrossUsesAndCancels) {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
     textlog::QtSaveDialog dialog;
+
+    // First use: the name field holds the filter until the user types a name.
+    askWith(dialog, [&](QFileDialog* d) {
+        const auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->text(), "*.txt");
+        d->reject();
+    });
 
     const auto chosen = askWith(dialog, [&](QFileDialog* d) {
         EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);

@@ -3,8 +3,11 @@
 #include <sys/resource.h>
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "LoggingHarness.h"
+#include "PseudoTerminal.h"
+#include "textlog/LogFile.h"
 #include "textlog/LogLine.h"
 
 using namespace textlogtest;
@@ -15,6 +18,25 @@ const QByteArray kHeader = textlog::fileHeaderLine().toLatin1();
 int lineCount(const QString& path) {
     return static_cast<int>(readAll(path).count("\r\n"));
 }
+
+// A file size limit makes writes fail, or stop short inside a line, and succeed again on
+// demand, as a filling disk does. Writes past it fail with EFBIG instead of killing the process.
+struct FileSizeLimit {
+    rlimit saved{};
+    FileSizeLimit() {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+    }
+    void set(rlim_t bytes) {
+        rlimit l = saved;
+        l.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_DFL);
+    }
+};
 }  // namespace
 
 TEST(SaveLog, CancelOrFilterNameChangesNothing) {
@@ -131,24 +153,8 @@ TEST(SaveLog, FullDiskIsReportedOnceWhileTheWindowKeepsItsLines) {
     EXPECT_EQ(h.stand.window->text().count("\r\n"), 3);
 }
 
-// A file size limit makes writes fail and succeed again on demand.
 TEST(SaveLog, FailureAfterARecoveryIsReportedAgain) {
-    struct FileSizeLimit {
-        rlimit saved{};
-        FileSizeLimit() {
-            signal(SIGXFSZ, SIG_IGN);
-            getrlimit(RLIMIT_FSIZE, &saved);
-        }
-        void set(rlim_t bytes) {
-            rlimit l = saved;
-            l.rlim_cur = bytes;
-            setrlimit(RLIMIT_FSIZE, &l);
-        }
-        ~FileSizeLimit() {
-            setrlimit(RLIMIT_FSIZE, &saved);
-            signal(SIGXFSZ, SIG_DFL);
-        }
-    } limit;
+    FileSizeLimit limit;
 
     LoggingHarness h;
     const QString file = h.path("log.txt");
@@ -167,6 +173,52 @@ TEST(SaveLog, FailureAfterARecoveryIsReportedAgain) {
     limit.set(RLIM_INFINITY);
     EXPECT_EQ(lineCount(file), 3);
     EXPECT_EQ(h.stand.window->text().count("\r\n"), 5);
+}
+
+TEST(SaveLog, LineCutShortLeavesNoTornLineAndTellsTheSystemsReason) {
+    FileSizeLimit limit;
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    h.saveLogTo(file);
+    h.frames(1);
+    const QByteArray whole = readAll(file);
+    limit.set(static_cast<rlim_t>(whole.size() + 20));  // room for part of a line
+    h.frames(1);
+    ASSERT_EQ(h.stand.errors.size(), 1u);
+    EXPECT_TRUE(h.stand.errors[0].contains("File too large")) << h.stand.errors[0].toStdString();
+    EXPECT_EQ(readAll(file).toStdString(), whole.toStdString());
+
+    limit.set(RLIM_INFINITY);
+    h.frames(1);
+    // The next line is a line of its own, not glued to the remains of the one that failed.
+    const QList<QByteArray> lines = readAll(file).split('\n');
+    ASSERT_EQ(lines.size(), 4) << readAll(file).toStdString();  // header, two lines, end
+    EXPECT_TRUE(readAll(file).startsWith(whole));
+    EXPECT_EQ(lines[2].size(), lines[1].size());
+    EXPECT_TRUE(lines[2].startsWith(lines[1].left(10))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].isEmpty());
+}
+
+// Lines reach the storage device within a second, in one sync per second however many come.
+TEST(LogFileSync, FirstLineAtOnceTheRestTogetherAtTheEndOfTheSecond) {
+    QTemporaryDir dir;
+    textlog::LogFile file;
+    ASSERT_TRUE(file.open(dir.filePath("log.txt")));
+    ASSERT_TRUE(file.writeLine("header\r\n"));
+    EXPECT_EQ(file.syncCount(), 1);
+    EXPECT_FALSE(file.syncPending());
+    for (int i = 0; i < 80; ++i) ASSERT_TRUE(file.writeLine("line\r\n"));
+    EXPECT_EQ(file.syncCount(), 1);
+    EXPECT_TRUE(file.syncPending());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return file.syncCount() == 2; }, 5000));
+    EXPECT_FALSE(file.syncPending());
+
+    // What is still pending when the file closes is synced before it closes.
+    ASSERT_TRUE(file.writeLine("last\r\n"));
+    if (file.syncPending()) {
+        file.close();
+        EXPECT_EQ(file.syncCount(), 3);
+    }
 }
 
 TEST(SaveLog, CloseAtExitStopsLogging) {

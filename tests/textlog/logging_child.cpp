@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
              return window.get();
          },
          [] {}, [](const QString&) {},
-         [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); },
+         [](auto, const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); },
          nullptr});
     ForwardingSink sink;
     sink.session = &session;
