@@ -29,9 +29,9 @@ QRgb rgbOf(quint32 bgr) {
 }
 
 // Where logical pixel c begins on the device, and how wide a stroke is there. Every logical
-// pixel starts at floor(c x ratio); dots, lines and ticks are drawn with a square brush of
-// floor(ratio) device pixels, so at 1.25 and 1.5 a grid dot keeps an unlit gap after it and a
-// line keeps one thickness along its whole length. At ratio 1 this is the identity.
+// pixel starts at floor(c x ratio); dots are squares and lines strokes of floor(ratio) device
+// pixels, so at 1.25 and 1.5 a grid dot keeps an unlit gap after it and a line keeps one
+// thickness along its whole length. At ratio 1 this is the identity.
 class DeviceScale {
 public:
     explicit DeviceScale(qreal ratio)
@@ -143,13 +143,17 @@ private:
             }
             return;
         }
+        // A wider stroke widens each step across the line only, so every column of a flat
+        // line and every row of a steep one holds exactly one brush width.
         int offset = 0;
         int remainder = major;
         for (int k = 0; k < major; ++k) {
-            if (alongX)
-                brushAt(x1 + sx * k, y1 + sy * offset, colour);
-            else
-                brushAt(x1 + sx * offset, y1 + sy * k, colour);
+            for (int w = 0; w < size; ++w) {
+                if (alongX)
+                    pixel(x1 + sx * k, y1 + sy * offset + w, colour);
+                else
+                    pixel(x1 + sx * offset + w, y1 + sy * k, colour);
+            }
             remainder += 2 * minor;
             if (remainder >= 2 * major) {
                 ++offset;
