@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "device/FrameFormat.h"
@@ -67,7 +66,18 @@ public:
         fillDevice(scale_(std::min(x1, x2)), scale_(std::min(y1, y2)),
                    scale_(std::max(x1, x2) + 1) - 1, scale_(std::max(y1, y2) + 1) - 1, colour);
     }
-    void fillAll(QRgb colour) { fillDevice(0, 0, width_ - 1, height_ - 1, colour); }
+    // The whole image but the rectangle with these corners: with a fill of the rectangle
+    // after it, the same as filling everything first, without writing the pixels twice.
+    void fillAround(int x1, int y1, int x2, int y2, QRgb colour) {
+        const int left = scale_(std::min(x1, x2));
+        const int top = scale_(std::min(y1, y2));
+        const int right = scale_(std::max(x1, x2) + 1) - 1;
+        const int bottom = scale_(std::max(y1, y2) + 1) - 1;
+        fillDevice(0, 0, width_ - 1, top - 1, colour);
+        fillDevice(0, top, left - 1, bottom, colour);
+        fillDevice(right + 1, top, width_ - 1, bottom, colour);
+        fillDevice(0, bottom + 1, width_ - 1, height_ - 1, colour);
+    }
 
     // One stroke from the first point towards the second, without the second.
     void line(int x1, int y1, int x2, int y2, QRgb colour) {
@@ -108,7 +118,7 @@ private:
         const int right = std::min(width_ - 1, x2);
         const int top = std::max(0, y1);
         const int bottom = std::min(height_ - 1, y2);
-        if (left > right) return;
+        if (left > right || top > bottom) return;
         for (int y = top; y <= bottom; ++y)
             std::fill(bits_ + y * stride_ + left, bits_ + y * stride_ + right + 1, colour);
     }
@@ -209,8 +219,8 @@ size_t qHash(const SpriteKey& key, size_t seed = 0) {
 
 // Laying out and rasterising text costs far more than the rest of a redraw, and the graph
 // shows the same few texts at the same places frame after frame. Each text is printed once
-// onto a black scratch surface of the same size and ratio as the target, exactly as it would
-// be printed there, and its pixels are kept; later prints copy them.
+// onto a black band of a surface of the same size and ratio as the target, as it would be
+// printed there, and its pixels are kept; later prints copy them.
 class TextSprites {
 public:
     const Sprite& find(const QImage& target, int x, int y, const QString& text) {
@@ -231,33 +241,40 @@ public:
 
 private:
     Sprite capture(int x, int y, const QString& text) const {
-        // A fresh scratch each time: captures are rare, and no paint engine outlives the
-        // application in a cache that lives until exit.
-        QImage scratch(size_, QImage::Format_RGB32);
-        scratch.setDevicePixelRatio(ratio_);
-        scratch.setDotsPerMeterX(dotsPerMeter_.width());
-        scratch.setDotsPerMeterY(dotsPerMeter_.height());
-        scratch.fill(Qt::black);
-        int height = 0;
-        {
-            QPainter painter(&scratch);
-            painter.setFont(graphFont());
-            painter.setPen(Qt::white);
-            const QFontMetrics metrics = painter.fontMetrics();
-            height = metrics.height();
-            painter.drawText(x, y + metrics.ascent(), text);
-        }
-        // The glyphs stay within a font height of their line; a band of three holds them.
+        const QFont font = graphFont();
+        const QFontMetrics metrics(font, nullptr);
+        // The glyphs stay within a font height of the text's line and its advance, so that
+        // much around them is printed and read. A fresh band each time: no paint engine then
+        // outlives the application in a cache that lives until exit.
+        const int margin = metrics.height();
         const DeviceScale scale(ratio_);
-        const int top = std::max(0, scale(y - height));
-        const int bottom = std::min(scratch.height(), scale(y + 2 * height));
+        const QRect area = QRect(QPoint(scale(x - margin), scale(y - margin)),
+                                 QPoint(scale(x + metrics.horizontalAdvance(text) + margin),
+                                        scale(y + 2 * margin)))
+                               .intersected(QRect(QPoint(0, 0), size_));
+        if (area.isEmpty()) return {};
+        QImage band(area.size(), QImage::Format_RGB32);
+        band.setDevicePixelRatio(ratio_);
+        band.setDotsPerMeterX(dotsPerMeter_.width());
+        band.setDotsPerMeterY(dotsPerMeter_.height());
+        band.fill(Qt::black);
+        {
+            QPainter painter(&band);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            // Shifted by whole device pixels, so the glyphs land as on the surface itself.
+            painter.translate(-area.left() / ratio_, -area.top() / ratio_);
+            painter.drawText(x, y + painter.fontMetrics().ascent(), text);
+        }
         Sprite sprite;
-        for (int row = top; row < bottom; ++row) {
-            const auto* line = reinterpret_cast<const QRgb*>(scratch.constScanLine(row));
-            for (int column = 0; column < scratch.width(); ++column) {
+        const int width = band.width();
+        for (int row = 0; row < band.height(); ++row) {
+            const auto* line = reinterpret_cast<const QRgb*>(band.constScanLine(row));
+            for (int column = 0; column < width; ++column) {
                 const int coverage = qGreen(line[column]);
                 if (coverage != 0)
-                    sprite.pixels.push_back({column, row, static_cast<uchar>(coverage)});
+                    sprite.pixels.push_back(
+                        {area.left() + column, area.top() + row, static_cast<uchar>(coverage)});
             }
         }
         return sprite;
@@ -307,58 +324,36 @@ void ensureFormat(QImage& image) {
     if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
 }
 
-// Everything of the frame that no redraw changes: fills, axes, grid, ticks and the fixed
-// titles, drawn once per surface size, ratio and grid switch and copied at each redraw.
-QImage drawStaticFrame(const QImage& like, bool showGrid) {
-    QImage image(like.size(), QImage::Format_RGB32);
-    image.setDevicePixelRatio(like.devicePixelRatio());
-    image.setDotsPerMeterX(like.dotsPerMeterX());
-    image.setDotsPerMeterY(like.dotsPerMeterY());
-    {
-        Raster raster(image);
-        // (0, 0) to (700, 380) reaches past every edge of the surface.
-        raster.fillAll(rgbOf(bgr::Black));
-        raster.fill(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::DarkBlue));
+// Fills, axes, grid and ticks. Plain pixel work, cheaper to repeat than to keep a copy of.
+void drawFramePixels(QImage& image, bool showGrid) {
+    Raster raster(image);
+    // Black from (0, 0) to (700, 380), which reaches past every edge of the surface, then the
+    // plot area over it.
+    raster.fillAround(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::Black));
+    raster.fill(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::DarkBlue));
 
-        const QRgb grey = rgbOf(bgr::LightGrey);
-        raster.line(PlotLeft, PlotBottom, PlotRight, PlotBottom, grey);
-        raster.line(PlotLeft, PlotTop, PlotLeft, PlotBottom, grey);
-        raster.line(PlotRight, PlotTop, PlotRight, PlotBottom, grey);
+    const QRgb grey = rgbOf(bgr::LightGrey);
+    raster.line(PlotLeft, PlotBottom, PlotRight, PlotBottom, grey);
+    raster.line(PlotLeft, PlotTop, PlotLeft, PlotBottom, grey);
+    raster.line(PlotRight, PlotTop, PlotRight, PlotBottom, grey);
 
-        if (showGrid) {
-            // Single pixels, every second one lit, so the dots never join into a line.
-            const QRgb grid = rgbOf(bgr::MutedBlue);
-            for (int h = 30; h <= 300; h += 30)
-                for (int x = 16; x <= 574; x += 2) raster.point(x, PlotBottom - h, grid);
-            for (int x = 55; x <= 535; x += 40)
-                for (int y = 30; y <= 348; y += 2) raster.point(x, y, grid);
-        }
-
-        const QRgb white = rgbOf(bgr::White);
-        for (int h = 0; h <= 300; h += 15)
-            raster.line(PlotRight, PlotBottom - h, PlotRight + 4, PlotBottom - h, white);
-        for (int h = 0; h <= 300; h += 150)
-            raster.line(PlotRight, PlotBottom - h, PlotRight + 10, PlotBottom - h, white);
-
-        for (int x = 15; x <= 575; x += 40) raster.dottedLine(x, 353, x, 350, white);
-        for (int x = 15; x <= 575; x += 20) raster.dottedLine(x, 352, x, 350, white);
+    if (showGrid) {
+        // Single pixels, every second one lit, so the dots never join into a line.
+        const QRgb grid = rgbOf(bgr::MutedBlue);
+        for (int h = 30; h <= 300; h += 30)
+            for (int x = 16; x <= 574; x += 2) raster.point(x, PlotBottom - h, grid);
+        for (int x = 55; x <= 535; x += 40)
+            for (int y = 30; y <= 348; y += 2) raster.point(x, y, grid);
     }
-    // These come before every changing text in the printing order, and nothing printed after
-    // them reaches them.
-    printTexts(image, {{593, 18, QStringLiteral("pH"), fromBgr(bgr::LightGrey)},
-                       {150, 3, QStringLiteral("Time:"), fromBgr(bgr::LightOrange)},
-                       {30, 3, QStringLiteral("Date:"), fromBgr(bgr::LightOrange)}});
-    return image;
-}
 
-const QImage& staticFrame(const QImage& like, bool showGrid) {
-    static QImage frames[2];
-    QImage& frame = frames[showGrid ? 1 : 0];
-    if (frame.size() != like.size() || frame.devicePixelRatio() != like.devicePixelRatio() ||
-        frame.dotsPerMeterX() != like.dotsPerMeterX() ||
-        frame.dotsPerMeterY() != like.dotsPerMeterY())
-        frame = drawStaticFrame(like, showGrid);
-    return frame;
+    const QRgb white = rgbOf(bgr::White);
+    for (int h = 0; h <= 300; h += 15)
+        raster.line(PlotRight, PlotBottom - h, PlotRight + 4, PlotBottom - h, white);
+    for (int h = 0; h <= 300; h += 150)
+        raster.line(PlotRight, PlotBottom - h, PlotRight + 10, PlotBottom - h, white);
+
+    for (int x = 15; x <= 575; x += 40) raster.dottedLine(x, 353, x, 350, white);
+    for (int x = 15; x <= 575; x += 20) raster.dottedLine(x, 352, x, 350, white);
 }
 
 int mapY(double offset, double slope, double raw) {
@@ -465,20 +460,16 @@ void drawGraphFrame(QImage& image, const MeasurementHistory& history, bool showG
 void drawGraphFrame(QImage& image, const TimeLabels& labels, bool showGrid,
                     const HeaderTexts& header, const QDateTime& now) {
     ensureFormat(image);
-    const QImage& frame = staticFrame(image, showGrid);
-    if (image.bytesPerLine() == frame.bytesPerLine()) {
-        std::memcpy(image.bits(), frame.constBits(), static_cast<size_t>(frame.sizeInBytes()));
-    } else {
-        const qreal ratio = image.devicePixelRatio();
-        image = frame.copy();
-        image.setDevicePixelRatio(ratio);
-    }
+    drawFramePixels(image, showGrid);
 
     std::vector<TextItem> texts;
-    texts.reserve(TimeLabelCount + 6);
+    texts.reserve(TimeLabelCount + 9);
     for (int k = 0; k < TimeLabelCount; ++k)
         texts.push_back({40 * k + 3, 360, labels[k], fromBgr(bgr::LightBlue)});
     const QLocale locale;
+    texts.push_back({593, 18, QStringLiteral("pH"), fromBgr(bgr::LightGrey)});
+    texts.push_back({150, 3, QStringLiteral("Time:"), fromBgr(bgr::LightOrange)});
+    texts.push_back({30, 3, QStringLiteral("Date:"), fromBgr(bgr::LightOrange)});
     texts.push_back(
         {177, 3, device::formatRegionalTime(now.time(), locale), fromBgr(bgr::LightOrange)});
     texts.push_back(
