@@ -38,6 +38,10 @@ public:
 
     const QImage& image() const { return image_; }
 
+    // Draws what the surface shows afresh at another device pixel ratio. The surface calls it
+    // when its screen's ratio differs from the image's.
+    void matchScreenRatio(qreal ratio);
+
     // The self-defined minimum from Combo1; a text that is not a number keeps the last one.
     double minimumScale();
 
@@ -68,7 +72,6 @@ private:
     void recomputeAndRedrawSelfDefined();
     CurveOptions curveOptions() const;
     void imageChanged();
-    void matchScreenRatio(qreal ratio);
 
     // What the surface shows was drawn from these; a screen of another pixel ratio gets the
     // same picture drawn afresh at its own resolution.
