@@ -31,6 +31,38 @@ void BM_FixedRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_FixedRedraw)->Unit(benchmark::kMicrosecond);
 
+// A measured pH that was never shown before at every redraw: its text is printed afresh.
+void BM_FixedRedrawNewHeader(benchmark::State& state) {
+    DemoScene scene;
+    int n = 0;
+    for (auto _ : state) {
+        const graph::HeaderTexts header{QString::number(++n), scene.header.targetPh};
+        graph::drawGraphFrame(scene.image, scene.history, true, header, scene.clock.now());
+        graph::drawFixedScaleGraph(scene.image, scene.history, scene.everything);
+        benchmark::DoNotOptimize(scene.image.constBits());
+    }
+}
+BENCHMARK(BM_FixedRedrawNewHeader)->Unit(benchmark::kMicrosecond);
+
+// The two halves of a fixed redraw on their own: what stays and what moves.
+void BM_FrameOnly(benchmark::State& state) {
+    DemoScene scene;
+    for (auto _ : state) {
+        graph::drawGraphFrame(scene.image, scene.history, true, scene.header, scene.clock.now());
+        benchmark::DoNotOptimize(scene.image.constBits());
+    }
+}
+BENCHMARK(BM_FrameOnly)->Unit(benchmark::kMicrosecond);
+
+void BM_FixedPlotOnly(benchmark::State& state) {
+    DemoScene scene;
+    for (auto _ : state) {
+        graph::drawFixedScaleGraph(scene.image, scene.history, scene.everything);
+        benchmark::DoNotOptimize(scene.image.constBits());
+    }
+}
+BENCHMARK(BM_FixedPlotOnly)->Unit(benchmark::kMicrosecond);
+
 void BM_SelfDefinedRedraw(benchmark::State& state) {
     DemoScene scene;
     for (auto _ : state) {

@@ -7,8 +7,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QRegion>
 #include <QScreen>
 #include <algorithm>
 
@@ -17,23 +19,36 @@ namespace graph {
 namespace {
 
 // Shows the persistent image: covering, hiding and showing only repaint it, never recompute.
+// The image is drawn at the screen's pixel ratio, so it goes onto the screen unscaled; on a
+// screen of another ratio the owner draws it afresh first.
 class GraphSurface final : public QFrame {
 public:
-    GraphSurface(const QImage& image, QWidget* parent) : QFrame(parent), image_(image) {
+    GraphSurface(const QImage& image, std::function<void(qreal)> ratioChanged, QWidget* parent)
+        : QFrame(parent), image_(image), ratioChanged_(std::move(ratioChanged)) {
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
         setLineWidth(2);
+        // The border and the image cover every pixel; nothing beneath need be painted first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        QFrame::paintEvent(event);
+        if (image_.devicePixelRatio() != devicePixelRatioF()) ratioChanged_(devicePixelRatioF());
         QPainter painter(this);
-        painter.setClipRect(contentsRect());
-        painter.drawImage(contentsRect().topLeft(), image_);
+        const QRect inner = contentsRect();
+        const QRegion border = event->region().subtracted(inner);
+        if (!border.isEmpty()) {
+            painter.setClipRegion(border);
+            painter.fillRect(rect(), palette().window());
+            drawFrame(&painter);
+        }
+        painter.setClipRect(inner);
+        painter.drawImage(inner.topLeft(), image_);
     }
 
 private:
     const QImage& image_;
+    std::function<void(qreal)> ratioChanged_;
 };
 
 // Design-time geometry is in twips, 15 to a pixel.
@@ -52,11 +67,7 @@ W* place(W* widget, const char* name, QRect geometry) {
 
 Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> headerTexts,
              const device::Clock& clock, QWidget* parent)
-    : QWidget(parent),
-      history_(history),
-      headerTexts_(std::move(headerTexts)),
-      clock_(clock),
-      image_(makeSurfaceImage()) {
+    : QWidget(parent), history_(history), headerTexts_(std::move(headerTexts)), clock_(clock) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Graph Logging Vellicor"));
     // The controls are laid out for an 8-point sans serif caption font.
@@ -65,7 +76,10 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     setFont(captionFont);
     resize(660, 461);
 
-    Picture1 = place(new GraphSurface(image_, this), "Picture1", twips(120, 60, 9615, 5775));
+    image_ = makeSurfaceImage(devicePixelRatioF());
+    Picture1 = place(new GraphSurface(
+                         image_, [this](qreal ratio) { matchScreenRatio(ratio); }, this),
+                     "Picture1", twips(120, 60, 9615, 5775));
 
     Frame1 =
         place(new QGroupBox(QStringLiteral("Scale"), this), "Frame1", twips(135, 5940, 4695, 870));
@@ -157,22 +171,46 @@ CurveOptions Form3::curveOptions() const {
 }
 
 void Form3::imageChanged() {
-    Picture1->update();
+    Picture1->update(Picture1->contentsRect());
+}
+
+void Form3::matchScreenRatio(qreal ratio) {
+    image_ = makeSurfaceImage(ratio);
+    if (drawnFrame_) {
+        const DrawnFrame& f = *drawnFrame_;
+        drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
+    }
+    if (drawnPlot_) {
+        const DrawnPlot& p = *drawnPlot_;
+        // Drawing again is no new redraw: the scale's working value stays as it was.
+        const double scaleLabelValue = history_.ScaleLabelValue;
+        if (p.selfDefined)
+            drawSelfDefinedGraph(image_, history_, p.minimum, p.magnify, p.options);
+        else
+            drawFixedScaleGraph(image_, history_, p.options);
+        history_.ScaleLabelValue = scaleLabelValue;
+    }
 }
 
 void Form3::DrawGraphFrame() {
     const HeaderTexts header = headerTexts_ ? headerTexts_() : HeaderTexts{};
-    drawGraphFrame(image_, history_, Check2->isChecked(), header, clock_.now());
+    drawnFrame_ = DrawnFrame{timeLabels(history_), Check2->isChecked(), header, clock_.now()};
+    drawnPlot_.reset();
+    const DrawnFrame& f = *drawnFrame_;
+    drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
     imageChanged();
 }
 
 void Form3::DrawFixedScaleGraph() {
-    drawFixedScaleGraph(image_, history_, curveOptions());
+    drawnPlot_ = DrawnPlot{false, 0, false, curveOptions()};
+    drawFixedScaleGraph(image_, history_, drawnPlot_->options);
     imageChanged();
 }
 
 void Form3::DrawSelfDefinedGraph() {
-    drawSelfDefinedGraph(image_, history_, minimumScale(), Check3->isChecked(), curveOptions());
+    drawnPlot_ = DrawnPlot{true, minimumScale(), Check3->isChecked(), curveOptions()};
+    const DrawnPlot& p = *drawnPlot_;
+    drawSelfDefinedGraph(image_, history_, p.minimum, p.magnify, p.options);
     imageChanged();
 }
 

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "device/Clock.h"
 #include "device/FrameSink.h"
@@ -37,6 +38,10 @@ public:
 
     const QImage& image() const { return image_; }
 
+    // Draws what the surface shows afresh at another device pixel ratio. The surface calls it
+    // when its screen's ratio differs from the image's.
+    void matchScreenRatio(qreal ratio);
+
     // The self-defined minimum from Combo1; a text that is not a number keeps the last one.
     double minimumScale();
 
@@ -68,10 +73,27 @@ private:
     CurveOptions curveOptions() const;
     void imageChanged();
 
+    // What the surface shows was drawn from these; a screen of another pixel ratio gets the
+    // same picture drawn afresh at its own resolution.
+    struct DrawnFrame {
+        TimeLabels labels;
+        bool showGrid;
+        HeaderTexts header;
+        QDateTime now;
+    };
+    struct DrawnPlot {
+        bool selfDefined;
+        double minimum;
+        bool magnify;
+        CurveOptions options;
+    };
+
     device::MeasurementHistory& history_;
     std::function<HeaderTexts()> headerTexts_;
     const device::Clock& clock_;
     QImage image_;
+    std::optional<DrawnFrame> drawnFrame_;
+    std::optional<DrawnPlot> drawnPlot_;
     double lastValidMinimum_ = 6.0;  // the design-time "6,0"
     bool editingFinished_ = false;   // Combo1's typed text is being committed, not chosen
 };

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -41,6 +42,10 @@ constexpr quint32 Orange = 0x0080FF;       // valve bars
 constexpr int SurfaceWidth = 637;
 constexpr int SurfaceHeight = 381;
 
+// Time labels under the plot: one for every 40th sample, 0 to 560.
+constexpr int TimeLabelCount = 15;
+using TimeLabels = std::array<QString, TimeLabelCount>;
+
 // Plot area and value band.
 constexpr int PlotLeft = 15;
 constexpr int PlotRight = 575;
@@ -74,10 +79,18 @@ struct CurveOptions {
     bool showValve = false;  // Check1
 };
 
-QImage makeSurfaceImage();
+// The surface for a screen of the given device pixel ratio: the same logical pixels, each
+// drawn with ratio x ratio device pixels, so the screen shows it unstretched. The drawing
+// operations draw at the ratio the image carries.
+QImage makeSurfaceImage(qreal ratio = 1);
+
+// The first five characters of TimeHistory entries 0, 40, ..., 560.
+TimeLabels timeLabels(const device::MeasurementHistory& history);
 
 // Clears the surface and draws plot area, axes, optional grid, ticks, time labels and header.
 void drawGraphFrame(QImage& image, const device::MeasurementHistory& history, bool showGrid,
+                    const HeaderTexts& header, const QDateTime& now);
+void drawGraphFrame(QImage& image, const TimeLabels& labels, bool showGrid,
                     const HeaderTexts& header, const QDateTime& now);
 
 // Computes both mappings. Equal calibration readings keep the previous slopes and offsets.

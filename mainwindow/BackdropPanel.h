@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QPixmap>
+#include <QString>
 
 namespace mainwindow {
 
@@ -15,7 +16,9 @@ public:
 
     explicit BackdropPanel(QWidget* parent = nullptr);
 
-    void setPicture(const QPixmap& picture);
+    // sharpPath names the same picture drawn at twice the resolution; on a scaled screen the
+    // panel shows that one, loaded when first needed, at the picture's natural size.
+    void setPicture(const QPixmap& picture, const QString& sharpPath = {});
     const QPixmap& picture() const { return picture_; }
 
 protected:
@@ -23,6 +26,8 @@ protected:
 
 private:
     QPixmap picture_;
+    QString sharpPath_;
+    QPixmap sharp_;
 };
 
 }  // namespace mainwindow

@@ -212,7 +212,8 @@ Form1::~Form1() {
 void Form1::buildBackdropControls() {
     Picture1 = make<BackdropPanel>(this, "Picture1", twipRect(120, 120, 6660, 2745));
     Picture1->setFocusPolicy(Qt::TabFocus);
-    Picture1->setPicture(QPixmap(QStringLiteral(":/assets/backdrop.png")));
+    Picture1->setPicture(QPixmap(QStringLiteral(":/assets/backdrop.png")),
+                         QStringLiteral(":/assets/backdrop@2x.png"));
     QWidget* const panel = Picture1;
     const QPoint inner = Picture1->contentsRect().topLeft();
     const QColor white(255, 255, 255);

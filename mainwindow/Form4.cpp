@@ -1,6 +1,7 @@
 #include "Form4.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
@@ -16,6 +17,38 @@ constexpr int kLabelHeight = 375;
 const QColor kDarkBlue(0, 0, 192);
 
 enum class Look { Plain, Heading, Emphasis, Note };
+
+// The table picture in a plain label, except on a scaled screen: there it shows the same
+// table drawn at twice the resolution, loaded when first needed and brought down smoothly to
+// the screen's ratio, where the picture itself would be stretched up and blurred.
+class PictureLabel final : public QLabel {
+public:
+    PictureLabel(QString sharpPath, QWidget* parent)
+        : QLabel(parent), sharpPath_(std::move(sharpPath)) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (devicePixelRatioF() > 1 && sharp_.isNull() && !pixmap().isNull())
+            sharp_ = QPixmap(sharpPath_);
+        if (devicePixelRatioF() <= 1 || sharp_.isNull()) return QLabel::paintEvent(event);
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect inner = contentsRect();
+        painter.setClipRect(inner);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRect(inner.topLeft(), pixmap().deviceIndependentSize().toSize()),
+                           sharp_);
+    }
+
+private:
+    QString sharpPath_;
+    QPixmap sharp_;
+};
+
+// The generator draws each picture a second time at twice the resolution, named with "@2x".
+QString sharpTwin(QString path) {
+    return path.replace(QLatin1String(".png"), QLatin1String("@2x.png"));
+}
 
 QRect twips(int left, int top, int width, int height) {
     return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
@@ -54,7 +87,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     resize(9780 / kTwipsPerPixel, 10185 / kTwipsPerPixel);
 
     // Created first so that it comes first in the tab order.
-    Picture1 = new QLabel(this);
+    Picture1 = new PictureLabel(sharpTwin(assets::co2TablePath()), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twips(480, 2640, 8655, 7095));
     Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);

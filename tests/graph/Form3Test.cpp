@@ -194,6 +194,25 @@ TEST_F(Form3Test, ShowingAndHidingNeverRedraws) {
     form->hide();
 }
 
+TEST_F(Form3Test, AnotherScreenRatioRedrawsThePictureShownNotANewOne) {
+    form->Option2->click();
+    form->Check4->click();
+    const QImage shown = form->image();
+    const double scaleLabelValue = history.ScaleLabelValue;
+    // Later inputs that a new redraw would show.
+    clock.advanceMs(90000);
+    header = {QStringLiteral("7.40"), QStringLiteral("7.0")};
+    history.ScaleLabelValue = 6.0;
+
+    form->matchScreenRatio(2);
+    EXPECT_EQ(form->image().devicePixelRatio(), 2.0);
+    EXPECT_EQ(form->image().size(), QSize(2 * SurfaceWidth, 2 * SurfaceHeight));
+    EXPECT_EQ(history.ScaleLabelValue, 6.0);
+    form->matchScreenRatio(1);
+    EXPECT_EQ(form->image(), shown);
+    EXPECT_NE(scaleLabelValue, 6.0);
+}
+
 TEST_F(Form3Test, HeaderTextsAndClockComeFromOutside) {
     header = {};
     form->fixedRedraw();

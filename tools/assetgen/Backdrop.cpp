@@ -92,12 +92,13 @@ void drawBubbles(QPainter& p, Dice& dice) {
 
 }  // namespace
 
-QImage drawBackdrop() {
-    QImage image(kBackdropWidth, kBackdropHeight, QImage::Format_RGB32);
+QImage drawBackdrop(int scale) {
+    QImage image(kBackdropWidth * scale, kBackdropHeight * scale, QImage::Format_RGB32);
     Dice dice;
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
+        if (scale != 1) p.scale(scale, scale);
         drawWater(p);
         drawRays(p, dice);
         drawBubbles(p, dice);

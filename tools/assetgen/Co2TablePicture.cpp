@@ -92,12 +92,13 @@ QColor bandColour(Co2Band band) {
     return {};
 }
 
-QImage drawCo2Table() {
-    QImage image(kTableWidth, kTableHeight, QImage::Format_RGB32);
+QImage drawCo2Table(int scale) {
+    QImage image(kTableWidth * scale, kTableHeight * scale, QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::TextAntialiasing);
+        if (scale != 1) p.scale(scale, scale);
 
         p.setPen(kInk);
         p.setFont(tableFont(16, true));

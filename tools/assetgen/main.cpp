@@ -28,8 +28,10 @@ int main(int argc, char** argv) {
         bool exact;
     };
     const Picture pictures[] = {
-        {"backdrop.png", assetgen::drawBackdrop, true},
-        {"co2table.png", assetgen::drawCo2Table, false},
+        {"backdrop.png", [] { return assetgen::drawBackdrop(); }, true},
+        {"co2table.png", [] { return assetgen::drawCo2Table(); }, false},
+        {"backdrop@2x.png", [] { return assetgen::drawBackdrop(2); }, true},
+        {"co2table@2x.png", [] { return assetgen::drawCo2Table(2); }, false},
     };
 
     int failures = 0;

@@ -16,6 +16,9 @@ TEST(Pictures, ResourcesHaveTheirDesignedSizesAndNoAlpha) {
     EXPECT_EQ(table.size(), QSize(575, 469));
     EXPECT_FALSE(backdrop.hasAlphaChannel());
     EXPECT_FALSE(table.hasAlphaChannel());
+    // Their twins for scaled screens: twice as many pixels each way.
+    EXPECT_EQ(QImage(QStringLiteral(":/assets/backdrop@2x.png")).size(), QSize(940, 400));
+    EXPECT_EQ(QImage(QStringLiteral(":/assets/co2table@2x.png")).size(), QSize(1150, 938));
 }
 
 // White text and the value displays sit on the backdrop, so it must stay dark blue nearly
@@ -43,6 +46,11 @@ TEST(Pictures, CommittedPicturesMatchTheGenerator) {
     EXPECT_EQ(QImage(assets::backdropPath()).convertToFormat(drawnBackdrop.format()), drawnBackdrop)
         << "run vellicor-assetgen assets/ and commit the pictures";
     EXPECT_EQ(QImage(assets::co2TablePath()).size(), drawCo2Table().size());
+    const QImage drawnSharp = drawBackdrop(2);
+    EXPECT_EQ(
+        QImage(QStringLiteral(":/assets/backdrop@2x.png")).convertToFormat(drawnSharp.format()),
+        drawnSharp)
+        << "run vellicor-assetgen assets/ and commit the pictures";
 }
 
 TEST(Pictures, TableCellsCarryTheirBandColours) {
