@@ -18,3 +18,6 @@ add_custom_command(OUTPUT ${vellicor_portable_stamp}
     VERBATIM)
 add_custom_target(vellicor_portable_sources DEPENDS ${vellicor_portable_stamp})
 add_dependencies(vellicor vellicor_portable_sources)
+
+# On Windows a window program, with no console window behind it.
+set_target_properties(vellicor PROPERTIES WIN32_EXECUTABLE ON)
