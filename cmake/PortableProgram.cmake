@@ -19,5 +19,13 @@ add_custom_command(OUTPUT ${vellicor_portable_stamp}
 add_custom_target(vellicor_portable_sources DEPENDS ${vellicor_portable_stamp})
 add_dependencies(vellicor vellicor_portable_sources)
 
-# On Windows a window program, with no console window behind it.
+# On Windows a window program, with no console window behind it, and with the icon and the
+# version that Explorer shows.
 set_target_properties(vellicor PROPERTIES WIN32_EXECUTABLE ON)
+if(WIN32)
+    enable_language(RC)
+    set(vellicor_ico ${CMAKE_SOURCE_DIR}/packaging/icons/icon.ico)
+    configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/vellicor.rc.in
+        ${CMAKE_BINARY_DIR}/vellicor.rc @ONLY)
+    target_sources(vellicor PRIVATE ${CMAKE_BINARY_DIR}/vellicor.rc)
+endif()

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImageReader>
 #include <QXmlStreamReader>
 
 #include "Icon.h"
@@ -26,6 +27,15 @@ TEST(Icon, CommittedFilesMatchTheGenerator) {
     QFile svg(iconFile(QStringLiteral("icon.svg")));
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(svg.readAll()), iconSvg());
+
+    // The Windows icon file: every size, in order, as drawn.
+    QImageReader ico(iconFile(QStringLiteral("icon.ico")), "ico");
+    ASSERT_EQ(ico.imageCount(), static_cast<int>(kIconSizes.size()));
+    for (const int size : kIconSizes) {
+        const QImage drawn = drawIcon(size);
+        EXPECT_EQ(ico.read().convertToFormat(drawn.format()), drawn) << size << " px in icon.ico";
+        ico.jumpToNextImage();
+    }
 }
 
 // A menu shows the icon on its own background: outside the rounded tile it must stay

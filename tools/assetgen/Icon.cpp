@@ -1,5 +1,6 @@
 #include "Icon.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPainterPath>
 #include <optional>
@@ -147,6 +148,10 @@ QString svgColour(const QColor& colour, const char* attribute) {
     return text;
 }
 
+void appendLittleEndian(QByteArray& out, quint32 value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.append(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
 }  // namespace
 
 QImage drawIcon(int size) {
@@ -217,6 +222,34 @@ QString iconSvg() {
                "viewBox=\"0 0 %1 %1\">\n"
                "  <defs>\n%2  </defs>\n%3</svg>\n")
         .arg(svgNumber(kUnits), defs, body);
+}
+
+QByteArray iconIco() {
+    // Each size stored as PNG, which Windows reads in icon files since Vista: a directory of
+    // 16-byte entries after a 6-byte header, then the images.
+    QByteArray directory;
+    QByteArray images;
+    const int count = static_cast<int>(kIconSizes.size());
+    appendLittleEndian(directory, 0, 2);
+    appendLittleEndian(directory, 1, 2);  // an icon, not a cursor
+    appendLittleEndian(directory, count, 2);
+    const int firstImage = 6 + 16 * count;
+    for (const int size : kIconSizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        drawIcon(size).save(&buffer, "PNG");
+        appendLittleEndian(directory, size >= 256 ? 0 : size, 1);  // 0 stands for 256
+        appendLittleEndian(directory, size >= 256 ? 0 : size, 1);
+        appendLittleEndian(directory, 0, 1);   // no palette
+        appendLittleEndian(directory, 0, 1);   // reserved
+        appendLittleEndian(directory, 1, 2);   // colour planes
+        appendLittleEndian(directory, 32, 2);  // bits per pixel
+        appendLittleEndian(directory, png.size(), 4);
+        appendLittleEndian(directory, firstImage + images.size(), 4);
+        images += png;
+    }
+    return directory + images;
 }
 
 }  // namespace assetgen

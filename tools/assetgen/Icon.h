@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <array>
@@ -15,5 +16,8 @@ QImage drawIcon(int size);
 
 // The same icon as scalable vector graphics, drawn from the same shapes.
 QString iconSvg();
+
+// A Windows icon file holding every size of drawIcon(), for the program's executable.
+QByteArray iconIco();
 
 }  // namespace assetgen
