@@ -1,17 +1,29 @@
 #include "PortNames.h"
 
+#include <QtGlobal>
+
 namespace mainwindow {
 
 QString portEntryText(int number) {
     return QStringLiteral("Com%1").arg(number);
 }
 
-QString systemPortName(int number) {
+PortNaming builtPortNaming() {
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(number);
+    return PortNaming::Windows;
 #else
-    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    return PortNaming::Posix;
 #endif
+}
+
+QString systemPortNameFor(PortNaming naming, int number) {
+    // QSerialPort adds the "\\.\" prefix that COM10 and above need on Windows itself.
+    return naming == PortNaming::Windows ? QStringLiteral("COM%1").arg(number)
+                                         : QStringLiteral("/dev/ttyS%1").arg(number - 1);
+}
+
+QString systemPortName(int number) {
+    return systemPortNameFor(builtPortNaming(), number);
 }
 
 QString resolvePortName(std::optional<int> entryNumber, const QString& typedText,

@@ -12,8 +12,19 @@ constexpr int PortEntryCount = 15;
 // "Com1" ... "Com15".
 QString portEntryText(int number);
 
-// The system's port behind an entry's number: "COM3" on Windows, the third serial device
-// ("/dev/ttyS2") elsewhere, where numbering starts at 0.
+// How a system names its serial ports.
+enum class PortNaming {
+    Windows,  // "COM3"
+    Posix,    // the third serial device, "/dev/ttyS2": numbering starts at 0
+};
+
+// The naming of the system this program was built for.
+PortNaming builtPortNaming();
+
+// The system's port behind an entry's number under the given naming.
+QString systemPortNameFor(PortNaming naming, int number);
+
+// The same for the system this program was built for.
 QString systemPortName(int number);
 
 // What "Connect" opens: the chosen entry's system port, or the typed text as it stands when

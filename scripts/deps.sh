@@ -1,8 +1,17 @@
 # Installs the Debian packages the project needs, when some are missing. Sourced by the
 # scripts in this folder.
+
+# Enough to build and run the program and the simulated regulator.
+vellicor_program_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev
+    qt6-serialport-dev fonts-liberation)
+# The tests, the benchmarks, the sanitizer and fuzzing build, and the checks of the installed
+# files and of the Debian package.
+vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev
+    desktop-file-utils appstream lintian dpkg-dev file)
+
+# vellicor_install_deps [more packages...]: the program's packages and the ones given.
 vellicor_install_deps() {
-    local packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
-        libgtest-dev libbenchmark-dev fonts-liberation xvfb xauth clang libclang-rt-14-dev "$@")
+    local packages=("${vellicor_program_packages[@]}" "$@")
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
