@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -89,7 +88,7 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
                     twips(1170, 360, 1140, 240));
     Label1 = place(new QLabel(QStringLiteral("Min scale"), Frame1), "Label1",
                    twips(2565, 135, 870, 330));
-    Combo1 = place(new QComboBox(Frame1), "Combo1", twips(2475, 360, 1050, 315));
+    Combo1 = place(new ChoiceComboBox(Frame1), "Combo1", twips(2475, 360, 1050, 315));
     Check3 = place(new QCheckBox(QStringLiteral("Magnify"), Frame1), "Check3",
                    twips(3600, 405, 870, 195));
 
@@ -116,12 +115,6 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     Check2->setChecked(true);
     Label1->setEnabled(false);
     Combo1->setEnabled(false);
-    // Qt takes a typed text that matches an entry as a choice once editing ends; only a choice
-    // from the list recomputes the scale, so this flag brackets Qt's own handler of that moment.
-    auto* edit = new QLineEdit(Combo1);
-    connect(edit, &QLineEdit::editingFinished, this, [this] { editingFinished_ = true; });
-    Combo1->setLineEdit(edit);
-    connect(edit, &QLineEdit::editingFinished, this, [this] { editingFinished_ = false; });
     // Typed text is the minimum exactly as typed: no completion, nothing added to the list.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setCompleter(nullptr);
@@ -145,9 +138,8 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
 
     connect(Option1, &QRadioButton::clicked, this, &Form3::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &Form3::Option2_Click);
-    connect(Combo1, &QComboBox::activated, this, [this] {
-        if (!editingFinished_) Combo1_Click();
-    });
+    // Only a choice from the list recomputes the scale; a typed minimum waits for a switch.
+    connect(Combo1, &ChoiceComboBox::entryChosen, this, &Form3::Combo1_Click);
     connect(Check3, &QCheckBox::clicked, this, &Form3::Check3_Click);
     connect(Check1, &QCheckBox::clicked, this, &Form3::Check1_Click);
     connect(Check2, &QCheckBox::clicked, this, &Form3::Check2_Click);

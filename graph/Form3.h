@@ -8,6 +8,7 @@
 #include "device/Clock.h"
 #include "device/FrameSink.h"
 #include "device/MeasurementHistory.h"
+#include "graph/ChoiceComboBox.h"
 #include "graph/GraphDrawing.h"
 
 class QCheckBox;
@@ -53,19 +54,19 @@ public:
     void Check2_Click();
     void Check4_Click();
 
-    QFrame* Picture1;       // drawing surface showing image()
-    QGroupBox* Frame1;      // "Scale"
-    QRadioButton* Option1;  // "pH 6-8"
-    QRadioButton* Option2;  // "Self defined"
-    QLabel* Label1;         // "Min scale"
-    QComboBox* Combo1;      // minimum of the self-defined scale
-    QCheckBox* Check3;      // "Magnify"
-    QGroupBox* Frame2;      // "Show Valve"
-    QCheckBox* Check1;      // show valve bars
-    QGroupBox* Frame4;      // "Show Limit"
-    QCheckBox* Check4;      // show limit line
-    QGroupBox* Frame3;      // "Show Grid"
-    QCheckBox* Check2;      // show grid
+    QFrame* Picture1;        // drawing surface showing image()
+    QGroupBox* Frame1;       // "Scale"
+    QRadioButton* Option1;   // "pH 6-8"
+    QRadioButton* Option2;   // "Self defined"
+    QLabel* Label1;          // "Min scale"
+    ChoiceComboBox* Combo1;  // minimum of the self-defined scale
+    QCheckBox* Check3;       // "Magnify"
+    QGroupBox* Frame2;       // "Show Valve"
+    QCheckBox* Check1;       // show valve bars
+    QGroupBox* Frame4;       // "Show Limit"
+    QCheckBox* Check4;       // show limit line
+    QGroupBox* Frame3;       // "Show Grid"
+    QCheckBox* Check2;       // show grid
 
 private:
     void redrawForSwitch();
@@ -95,7 +96,6 @@ private:
     std::optional<DrawnFrame> drawnFrame_;
     std::optional<DrawnPlot> drawnPlot_;
     double lastValidMinimum_ = 6.0;  // the design-time "6,0"
-    bool editingFinished_ = false;   // Combo1's typed text is being committed, not chosen
 };
 
 }  // namespace graph
