@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "device/Twips.h"
+
 namespace graph {
 
 namespace {
@@ -50,10 +52,7 @@ private:
     std::function<void(qreal)> ratioChanged_;
 };
 
-// Design-time geometry is in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
+using device::twipRect;
 
 template <typename W>
 W* place(W* widget, const char* name, QRect geometry) {
@@ -78,32 +77,32 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     image_ = makeSurfaceImage(devicePixelRatioF());
     Picture1 = place(new GraphSurface(
                          image_, [this](qreal ratio) { matchScreenRatio(ratio); }, this),
-                     "Picture1", twips(120, 60, 9615, 5775));
+                     "Picture1", twipRect(120, 60, 9615, 5775));
 
-    Frame1 =
-        place(new QGroupBox(QStringLiteral("Scale"), this), "Frame1", twips(135, 5940, 4695, 870));
+    Frame1 = place(new QGroupBox(QStringLiteral("Scale"), this), "Frame1",
+                   twipRect(135, 5940, 4695, 870));
     Option1 = place(new QRadioButton(QStringLiteral("pH 6-8"), Frame1), "Option1",
-                    twips(180, 315, 1050, 240));
+                    twipRect(180, 315, 1050, 240));
     Option2 = place(new QRadioButton(QStringLiteral("Self defined"), Frame1), "Option2",
-                    twips(1170, 360, 1140, 240));
+                    twipRect(1170, 360, 1140, 240));
     Label1 = place(new QLabel(QStringLiteral("Min scale"), Frame1), "Label1",
-                   twips(2565, 135, 870, 330));
-    Combo1 = place(new ChoiceComboBox(Frame1), "Combo1", twips(2475, 360, 1050, 315));
+                   twipRect(2565, 135, 870, 330));
+    Combo1 = place(new ChoiceComboBox(Frame1), "Combo1", twipRect(2475, 360, 1050, 315));
     Check3 = place(new QCheckBox(QStringLiteral("Magnify"), Frame1), "Check3",
-                   twips(3600, 405, 870, 195));
+                   twipRect(3600, 405, 870, 195));
 
     Frame2 = place(new QGroupBox(QStringLiteral("Show Valve"), this), "Frame2",
-                   twips(5220, 5940, 1230, 870));
-    Check1 =
-        place(new QCheckBox(QStringLiteral("Show"), Frame2), "Check1", twips(180, 360, 915, 240));
+                   twipRect(5220, 5940, 1230, 870));
+    Check1 = place(new QCheckBox(QStringLiteral("Show"), Frame2), "Check1",
+                   twipRect(180, 360, 915, 240));
     Frame4 = place(new QGroupBox(QStringLiteral("Show Limit"), this), "Frame4",
-                   twips(6600, 5940, 1230, 870));
-    Check4 =
-        place(new QCheckBox(QStringLiteral("Show"), Frame4), "Check4", twips(240, 360, 735, 240));
+                   twipRect(6600, 5940, 1230, 870));
+    Check4 = place(new QCheckBox(QStringLiteral("Show"), Frame4), "Check4",
+                   twipRect(240, 360, 735, 240));
     Frame3 = place(new QGroupBox(QStringLiteral("Show Grid"), this), "Frame3",
-                   twips(8040, 5940, 1230, 915));
-    Check2 =
-        place(new QCheckBox(QStringLiteral("Show"), Frame3), "Check2", twips(270, 360, 735, 240));
+                   twipRect(8040, 5940, 1230, 915));
+    Check2 = place(new QCheckBox(QStringLiteral("Show"), Frame3), "Check2",
+                   twipRect(270, 360, 735, 240));
 
     // The style's radio indicator is wider than the design allowed for; let the caption use
     // the gap before the minimum field rather than cut it off.

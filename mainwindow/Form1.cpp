@@ -13,6 +13,7 @@
 #include "BackdropPanel.h"
 #include "Form4.h"
 #include "PortNames.h"
+#include "device/Twips.h"
 #include "graph/DemoHistory.h"
 #include "graph/Form3.h"
 #include "textlog/Form2.h"
@@ -23,14 +24,8 @@ const QString Form1::Caption = QStringLiteral("Vellicor pH controller https://ve
 
 namespace {
 
-// The window is laid out in twips; 15 of them make a pixel at 96 dots per inch.
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
-
-QRect twipRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
+using device::twipRect;
+using device::twipsToPixels;
 
 // The start-up outer size, and the frame the design assumes around the client area
 // (60 twips each side, 345 above and 60 below).
@@ -175,7 +170,7 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
                                              .dialogParent = this}) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
-    resize(px(14025), px(3255));
+    resize(twipsToPixels(14025), twipsToPixels(3255));
 
     buildRegisterPanel();
     buildBackdropControls();
@@ -344,7 +339,8 @@ void Form1::Form_Load() {
     history_.LogToFile = false;
     MSComm1.setInBufferCount(0);
     QCoreApplication::processEvents();
-    resize(px(OuterWidthTwips) - px(FrameWidthTwips), px(OuterHeightTwips) - px(FrameHeightTwips));
+    resize(twipsToPixels(OuterWidthTwips) - twipsToPixels(FrameWidthTwips),
+           twipsToPixels(OuterHeightTwips) - twipsToPixels(FrameHeightTwips));
     Combo1->setCurrentIndex(0);
 }
 

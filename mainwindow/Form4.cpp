@@ -7,12 +7,12 @@
 #include <QStyle>
 
 #include "assets/Assets.h"
+#include "device/Twips.h"
 
 namespace mainwindow {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kLabelHeight = 375;
 const QColor kDarkBlue(0, 0, 192);
 
@@ -50,16 +50,14 @@ QString sharpTwin(QString path) {
     return path.replace(QLatin1String(".png"), QLatin1String("@2x.png"));
 }
 
-QRect twips(int left, int top, int width, int height) {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
-}
+using device::twipRect;
+using device::twipsToPixels;
 
 QLabel* makeLabel(QWidget* parent, const QString& name, int left, int top, int width,
                   const QString& text, Look look = Look::Plain) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->setGeometry(twips(left, top, width, kLabelHeight));
+    label->setGeometry(twipRect(left, top, width, kLabelHeight));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     // Opaque, so a label drawn later covers whatever lies under it.
@@ -84,12 +82,12 @@ QLabel* makeLabel(QWidget* parent, const QString& name, int left, int top, int w
 
 Form4::Form4(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("How to calculate CO2 level and target pH from KH"));
-    resize(9780 / kTwipsPerPixel, 10185 / kTwipsPerPixel);
+    resize(twipsToPixels(9780), twipsToPixels(10185));
 
     // Created first so that it comes first in the tab order.
     Picture1 = new PictureLabel(sharpTwin(assets::co2TablePath()), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twips(480, 2640, 8655, 7095));
+    Picture1->setGeometry(twipRect(480, 2640, 8655, 7095));
     Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Picture1->setLineWidth(1);
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
