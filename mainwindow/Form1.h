@@ -38,6 +38,7 @@ class Form1 : public QWidget, public device::FrameSink {
     Q_OBJECT
 public:
     static const QString Caption;
+    static const QString UpdateRateTip;
     static constexpr QRgb Disconnected = 0xFFC0C0;  // light red
     static constexpr QRgb Connected = 0xC0FFC0;     // light green
 
@@ -119,8 +120,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void buildBackdropControls();
-    void buildWindowControls();
+    void buildControls();
     void buildRegisterPanel();
     void setTabOrder();
     void Form_Load();
