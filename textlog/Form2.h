@@ -40,6 +40,8 @@ protected:
 private:
     void Command1_Click();
     void insertAtEnd(const QString& lines);
+    // Number of the block at the bottom edge of the box's view.
+    int lastShownBlock() const;
 
     QString pending_;  // lines not yet in the box, in the box's own form (LF breaks)
     QTimer refresh_;
