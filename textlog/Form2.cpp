@@ -80,15 +80,16 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     QAbstractTextDocumentLayout* const layout = document->documentLayout();
     // Lines added below the last one on screen change nothing there but the scroll bars, yet
     // the layout would have the whole box repainted for them. Then it stays quiet and only the
-    // scroll bars hear of the new size.
-    const bool belowView = lastShownBlock() < document->blockCount() - 1;
+    // scroll bars hear of the new size; a hidden box's bars are set when it is shown.
+    const bool visible = isVisible();
+    const bool quiet = !visible || lastShownBlock() < document->blockCount() - 1;
     {
-        const QSignalBlocker quiet(belowView ? layout : nullptr);
+        const QSignalBlocker blocker(quiet ? layout : nullptr);
         QTextCursor end(document);
-        end.movePosition(QTextCursor::End);
+        end.setPosition(document->characterCount() - 1);  // before the closing separator
         end.insertText(paragraphs);
     }
-    if (belowView) emit layout->documentSizeChanged(layout->documentSize());
+    if (quiet && visible) emit layout->documentSizeChanged(layout->documentSize());
 
     // A user cursor sitting at the very end would be pushed along by the insertion.
     QTextCursor restored = RichTextBox1->textCursor();

@@ -131,6 +131,13 @@ TEST(Form2Text, ScreenMatchesTheBoxAfterEachRefreshAndLinesBelowPaintNothing) {
     fresh.flushPendingLines();
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->maximum(), fresh.RichTextBox1->verticalScrollBar()->maximum());
+    // Lines gathered while hidden show with the same range once the window is shown.
+    textlog::Form2 hidden(nullptr);
+    for (const QString& l : form.text().split("\r\n", Qt::SkipEmptyParts))
+        hidden.appendLine(l + "\r\n");
+    hidden.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(hidden.RichTextBox1->verticalScrollBar()->maximum(), bar->maximum());
 }
 
 TEST(Form2Text, UndoDoesNotTakeBackLoggedLines) {
