@@ -41,16 +41,32 @@ std::int64_t phHundredths(std::int32_t raw, std::int32_t k, std::int32_t m) {
 }
 
 QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
+    return formatHundredths(hundredths, locale.decimalPoint());
+}
+
+QString formatHundredths(std::int64_t hundredths, QStringView decimalPoint) {
+    // Written backwards into one buffer: the fraction (without trailing zeros), the separator,
+    // the whole part, the sign.
     const bool negative = hundredths < 0;
-    const std::int64_t v = negative ? -hundredths : hundredths;
-    QString text = QString::number(v / 100);
-    const std::int64_t frac = v % 100;
+    std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(hundredths) : hundredths;
+    char16_t buffer[40];
+    char16_t* const end = buffer + std::size(buffer);
+    char16_t* p = end;
+    const auto frac = static_cast<char16_t>(v % 100);
+    v /= 100;
     if (frac != 0) {
-        text += locale.decimalPoint();
-        text += QChar(u'0' + static_cast<char16_t>(frac / 10));
-        if (frac % 10 != 0) text += QChar(u'0' + static_cast<char16_t>(frac % 10));
+        if (frac % 10 != 0) *--p = static_cast<char16_t>(u'0' + frac % 10);
+        *--p = static_cast<char16_t>(u'0' + frac / 10);
+        // A separator is a character or two; more would crowd out the whole part's 20 digits.
+        const QStringView point = decimalPoint.left(8);
+        for (qsizetype i = point.size(); i > 0; --i) *--p = point[i - 1].unicode();
     }
-    return negative ? QStringLiteral("-") + text : text;
+    do {
+        *--p = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (negative) *--p = u'-';
+    return QString(reinterpret_cast<const QChar*>(p), end - p);
 }
 
 QString formatHex(std::uint8_t byte) {
