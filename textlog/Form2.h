@@ -25,8 +25,8 @@ public:
     void flushPendingLines();
 
     // While the window is on screen, lines arriving within this time are put into the box
-    // together: each insertion repaints the whole box, which at the line's full rate would
-    // cost more than everything else a frame does.
+    // together: while the newest lines are in view each insertion repaints the whole box, and
+    // even below the view it moves the scroll bar.
     static constexpr int RefreshIntervalMs = 100;
 
     QPlainTextEdit* RichTextBox1 = nullptr;  // the logged lines
