@@ -1,9 +1,16 @@
 // Line-rate soak: the real main window, fed through a pseudo-terminal at 9600 baud's frame
-// rate, with update rate 1, a log file and the graph window open. Prints frames sent and lost,
-// CPU per frame, resident memory and the latency from a frame's last byte written to its
-// labels being set.
+// rate, with update rate 1 and a log file open. Prints frames sent and lost, CPU per frame,
+// resident memory and the latency from a frame's last byte written to its labels being set.
 //
-//   vellicor-soak [--frames N] [--period-ms P] [--dir DIR]
+//   vellicor-soak [--frames N] [--period-ms P] [--dir DIR] [--windows W] [--cutecom]
+//
+// --windows says which secondary windows stay open: both (the default), graph, textlog or
+// none. A closed one still exists hidden, as it does for a user who closed it.
+// --cutecom also feeds the same frames, at the same moments, to the generic serial monitor
+// CuteCom on a second pseudo-terminal and reports its CPU over the same stretch. It needs an
+// X display ($DISPLAY), xdotool to press CuteCom's "Open", and runs CuteCom with a settings
+// folder of its own.
+#include <fcntl.h>
 #include <malloc.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -16,8 +23,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -111,23 +120,61 @@ public:
     }
 };
 
+enum class Windows { Both, Graph, TextLog, None };
+
 struct Options {
     std::int64_t frames = 100000;
     double periodMs = 12.5;  // 12 bytes of 10 bits at 9600 bit/s
     QString dir;
+    Windows windows = Windows::Both;
+    bool cutecom = false;
 };
+
+const char* const Usage =
+    "usage: vellicor-soak [--frames N] [--period-ms P] [--dir D] "
+    "[--windows both|graph|textlog|none] [--cutecom]";
+
+Windows parseWindows(const QString& text) {
+    if (text == QLatin1String("both")) return Windows::Both;
+    if (text == QLatin1String("graph")) return Windows::Graph;
+    if (text == QLatin1String("textlog")) return Windows::TextLog;
+    if (text == QLatin1String("none")) return Windows::None;
+    throw std::runtime_error(Usage);
+}
+
+const char* windowsName(Windows w) {
+    switch (w) {
+        case Windows::Both:
+            return "graph and text log open";
+        case Windows::Graph:
+            return "graph open, text log closed";
+        case Windows::TextLog:
+            return "text log open, graph closed";
+        case Windows::None:
+            return "both closed";
+    }
+    return "";
+}
 
 Options parseOptions(const QStringList& args) {
     Options o;
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--frames")) {
-            o.frames = args[i + 1].toLongLong();
-        } else if (args[i] == QLatin1String("--period-ms")) {
-            o.periodMs = args[i + 1].toDouble();
-        } else if (args[i] == QLatin1String("--dir")) {
-            o.dir = args[i + 1];
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--cutecom")) {
+            o.cutecom = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) throw std::runtime_error(Usage);
+        const QString& value = args[++i];
+        if (args[i - 1] == QLatin1String("--frames")) {
+            o.frames = value.toLongLong();
+        } else if (args[i - 1] == QLatin1String("--period-ms")) {
+            o.periodMs = value.toDouble();
+        } else if (args[i - 1] == QLatin1String("--dir")) {
+            o.dir = value;
+        } else if (args[i - 1] == QLatin1String("--windows")) {
+            o.windows = parseWindows(value);
         } else {
-            throw std::runtime_error("usage: vellicor-soak [--frames N] [--period-ms P] [--dir D]");
+            throw std::runtime_error(Usage);
         }
     }
     if (o.frames < 1 || o.frames > 0xFFFFFFFFLL || !(o.periodMs >= 0)) {
@@ -135,6 +182,128 @@ Options parseOptions(const QStringList& args) {
     }
     return o;
 }
+
+// CPU time of another process so far, from /proc/PID/stat (user and system clock ticks).
+double processCpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray line = stat.readAll();
+    // The command name in brackets may hold blanks; the fields after it are plain.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return -1;
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return (fields[11].toDouble() + fields[12].toDouble()) / ticks;
+}
+
+// Does the process hold the device open?
+bool processHasOpen(qint64 pid, const QString& device) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)) {
+        if (QFile::symLinkTarget(fds.filePath(fd)) == device) return true;
+    }
+    return false;
+}
+
+QString runAndRead(const QString& program, const QStringList& args, int timeoutMs) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// CuteCom on its own pseudo-terminal, its port opened at 9600 baud with plain output, as a
+// user would set it up. The writer feeds it the same frames as the program.
+class CuteCom {
+public:
+    ~CuteCom() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished();
+            }
+        }
+        if (master_ >= 0) ::close(master_);
+        if (slave_ >= 0) ::close(slave_);
+    }
+
+    bool start(const QString& settingsDir) {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return fail("openpty");
+        termios tio{};
+        tcgetattr(slave_, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(slave_, TCSANOW, &tio);
+        // A monitor that falls behind must not hold the program's feed up.
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        device_ = QString::fromLocal8Bit(name);
+
+        QDir().mkpath(settingsDir + QStringLiteral("/CuteCom"));
+        QFile conf(settingsDir + QStringLiteral("/CuteCom/CuteCom5.conf"));
+        if (!conf.open(QIODevice::WriteOnly)) return fail("cannot write CuteCom's settings");
+        conf.write(QStringLiteral("[sessions]\n1\\BaudRate=9600\n1\\DataBits=8\n"
+                                  "1\\Device=%1\n1\\FlowControl=0\n1\\OpenMode=3\n"
+                                  "1\\Parity=0\n1\\StopBits=1\n1\\autoReconnect=false\n"
+                                  "1\\name=Default\n1\\showCtrlCharacters=false\n"
+                                  "1\\showTimestamp=false\nsize=1\n")
+                       .arg(device_)
+                       .toLocal8Bit());
+        conf.close();
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), settingsDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process_.setProcessEnvironment(env);
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.start(QStringLiteral("cutecom"), {});
+        if (!process_.waitForStarted(5000)) return fail("cutecom did not start");
+
+        const QString window = runAndRead(QStringLiteral("xdotool"),
+                                          {QStringLiteral("search"), QStringLiteral("--sync"),
+                                           QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                           QString::number(process_.processId()),
+                                           QStringLiteral("--name"), QStringLiteral("CuteCom")},
+                                          20000)
+                                   .section(QLatin1Char('\n'), 0, 0);
+        if (window.isEmpty()) return fail("CuteCom's window did not appear");
+        QThread::msleep(500);  // past its start-up
+        // "Open" sits at the top left of its window.
+        runAndRead(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("50"),
+             QStringLiteral("43"), QStringLiteral("click"), QStringLiteral("1")},
+            5000);
+        for (int i = 0; i < 100 && !processHasOpen(process_.processId(), device_); ++i) {
+            QThread::msleep(100);
+        }
+        if (!processHasOpen(process_.processId(), device_)) return fail("CuteCom did not open");
+        return true;
+    }
+
+    double cpuSeconds() const { return processCpuSeconds(process_.processId()); }
+
+    // Called by the writer thread only.
+    void write(const QByteArray& frame) {
+        if (::write(master_, frame.constData(), frame.size()) != frame.size()) ++dropped_;
+    }
+    std::int64_t dropped() const { return dropped_; }
+
+private:
+    bool fail(const char* what) {
+        std::fprintf(stderr, "cutecom: %s\n", what);
+        return false;
+    }
+
+    QProcess process_;
+    int master_ = -1, slave_ = -1;
+    QString device_;
+    std::atomic<std::int64_t> dropped_{0};
+};
 
 double percentile(std::vector<std::int64_t> sorted, double p) {
     if (sorted.empty()) return 0;
@@ -184,6 +353,12 @@ int main(int argc, char** argv) {
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
 
+    std::unique_ptr<CuteCom> cutecom;
+    if (options.cutecom) {
+        cutecom = std::make_unique<CuteCom>();
+        if (!cutecom->start(temp.path() + QStringLiteral("/cutecom-settings"))) return 1;
+    }
+
     std::vector<std::int64_t> shownNs(static_cast<std::size_t>(options.frames), 0);
     std::vector<std::int64_t> sentNs(static_cast<std::size_t>(options.frames), 0);
 
@@ -204,10 +379,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "setup failed\n");
         return 1;
     }
+    // Closed windows come back hidden with the first frame, as they do for the user.
+    if (options.windows == Windows::Graph || options.windows == Windows::None)
+        form.form2()->Command1->click();
+    if (options.windows == Windows::TextLog || options.windows == Windows::None)
+        form.form3()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     app.processEvents();
 
     const long rssStartKiB = residentKiB();
     const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    const double cutecomStart = cutecom ? cutecom->cpuSeconds() : 0;
     const std::int64_t startNs = nowNs();
     std::atomic<double> writerCpu{0};
     std::atomic<bool> writerDone{false};
@@ -227,6 +409,7 @@ int main(int argc, char** argv) {
                 std::perror("write");
                 break;
             }
+            if (cutecom) cutecom->write(frame);
         }
         writerCpu = cpuSeconds(RUSAGE_THREAD) - writerStart;
         writerDone = true;
@@ -253,6 +436,7 @@ int main(int argc, char** argv) {
 
     const double elapsed = static_cast<double>(nowNs() - startNs) / 1e9;
     const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart - writerCpu;
+    const double cutecomCpu = cutecom ? cutecom->cpuSeconds() - cutecomStart : 0;
     const long rssEndKiB = residentKiB();
     const qsizetype textLogChars = form.form2() ? form.form2()->text().size() : 0;
 
@@ -279,6 +463,8 @@ int main(int argc, char** argv) {
 
     std::printf("frames sent          %lld\n", static_cast<long long>(options.frames));
     std::printf("period               %.3f ms\n", options.periodMs);
+    std::printf("platform             %s\n", qPrintable(QGuiApplication::platformName()));
+    std::printf("windows              %s\n", windowsName(options.windows));
     std::printf("elapsed              %.1f s\n", elapsed);
     std::printf("frames shown         %lld (out of order %lld)\n",
                 static_cast<long long>(form.shownCount), static_cast<long long>(form.outOfOrder));
@@ -296,6 +482,12 @@ int main(int argc, char** argv) {
                 percentile(latencies, 0.5), percentile(latencies, 0.99),
                 latencies.empty() ? 0.0 : static_cast<double>(latencies.back()) / 1e6);
     std::printf("errors reported      %lld\n", static_cast<long long>(messages.size()));
+    if (cutecom) {
+        std::printf("cutecom cpu / frame  %.3f ms (%.2f s, %lld frames not taken)\n",
+                    cutecomCpu * 1000 / static_cast<double>(options.frames), cutecomCpu,
+                    static_cast<long long>(cutecom->dropped()));
+        std::printf("program / cutecom    %.2f\n", cpu / cutecomCpu);
+    }
     ::close(master);
     ::close(slave);
     const bool ok = logLines == options.frames && unseen == 0 && messages.isEmpty();

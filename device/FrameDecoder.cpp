@@ -11,8 +11,10 @@ RegisterTexts FrameDecoder::registerTexts(const DeviceFrame& f, const QLocale& l
     t.k = formatBracketed(f.k);
     t.m = formatBracketed(f.m);
     t.raw = formatBracketed(f.raw);
-    t.measuredPh = formatHundredths(phHundredths(f.raw, f.k, f.m), locale);
-    t.targetPh = formatHundredths(phHundredths(f.limit, f.k, f.m), locale);
+    // Asked once for both: for the system locale every asking goes to the system.
+    const QString point = locale.decimalPoint();
+    t.measuredPh = formatHundredths(phHundredths(f.raw, f.k, f.m), point);
+    t.targetPh = formatHundredths(phHundredths(f.limit, f.k, f.m), point);
     return t;
 }
 

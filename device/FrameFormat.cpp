@@ -41,16 +41,32 @@ std::int64_t phHundredths(std::int32_t raw, std::int32_t k, std::int32_t m) {
 }
 
 QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
+    return formatHundredths(hundredths, locale.decimalPoint());
+}
+
+QString formatHundredths(std::int64_t hundredths, QStringView decimalPoint) {
+    // Written backwards into one buffer: the fraction (without trailing zeros), the separator,
+    // the whole part, the sign.
     const bool negative = hundredths < 0;
-    const std::int64_t v = negative ? -hundredths : hundredths;
-    QString text = QString::number(v / 100);
-    const std::int64_t frac = v % 100;
+    std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(hundredths) : hundredths;
+    char16_t buffer[40];
+    char16_t* const end = buffer + std::size(buffer);
+    char16_t* p = end;
+    const auto frac = static_cast<char16_t>(v % 100);
+    v /= 100;
     if (frac != 0) {
-        text += locale.decimalPoint();
-        text += QChar(u'0' + static_cast<char16_t>(frac / 10));
-        if (frac % 10 != 0) text += QChar(u'0' + static_cast<char16_t>(frac % 10));
+        if (frac % 10 != 0) *--p = static_cast<char16_t>(u'0' + frac % 10);
+        *--p = static_cast<char16_t>(u'0' + frac / 10);
+        // A separator is a character or two; more would crowd out the whole part's 20 digits.
+        const QStringView point = decimalPoint.left(8);
+        for (qsizetype i = point.size(); i > 0; --i) *--p = point[i - 1].unicode();
     }
-    return negative ? QStringLiteral("-") + text : text;
+    do {
+        *--p = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (negative) *--p = u'-';
+    return QString(reinterpret_cast<const QChar*>(p), end - p);
 }
 
 QString formatHex(std::uint8_t byte) {
@@ -126,17 +142,57 @@ std::optional<int> parseUpdateRate(const QString& text, const QLocale& locale) {
     return static_cast<int>(value);
 }
 
+namespace {
+// The locale's time format without its zone, worked out again only when that format changes.
+QString logTimeFormat(const QLocale& locale) {
+    thread_local QString raw, cleaned;
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    if (format != raw || cleaned.isEmpty()) {
+        // A zone name in a log line would only vary with the season; drop it, with the brackets
+        // some locales put around it.
+        static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?\\s*"));
+        cleaned = QString(format).replace(zone, QStringLiteral(" ")).trimmed();
+        raw = format;
+    }
+    return cleaned;
+}
+
+// The last text formatted, for as long as the same value comes back in the same format: both
+// log lines of a frame and the graph's header show the same date and the same second.
+template <typename Value>
+struct LastText {
+    QLocale locale;
+    QString format;
+    Value value;
+    QString text;
+
+    template <typename Format>
+    const QString& get(const Value& v, const QString& f, const QLocale& l, Format formatText) {
+        if (v != value || f != format || l != locale) {
+            text = formatText();
+            value = v;
+            format = f;
+            locale = l;
+        }
+        return text;
+    }
+};
+}  // namespace
+
 QString formatRegionalTime(const QTime& t, const QLocale& locale) {
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    // A zone name in a log line would only vary with the season; drop it, with the brackets
-    // some locales put around it.
-    static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?\\s*"));
-    format.replace(zone, QStringLiteral(" "));
-    return locale.toString(t, format.trimmed());
+    const QString format = logTimeFormat(locale);
+    // Without milliseconds in the format, every moment of a second reads the same.
+    const QTime shown =
+        format.contains(QLatin1Char('z')) ? t : QTime(t.hour(), t.minute(), t.second());
+    thread_local LastText<QTime> last;
+    return last.get(shown, format, locale, [&] { return locale.toString(t, format); });
 }
 
 QString formatRegionalDate(const QDate& d, const QLocale& locale) {
-    return locale.toString(d, QLocale::ShortFormat);
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    thread_local LastText<QDate> last;
+    // The format is only the key: the platform may write the short date its own way.
+    return last.get(d, format, locale, [&] { return locale.toString(d, QLocale::ShortFormat); });
 }
 
 QString formatSampleTime(const QTime& t) {

@@ -34,6 +34,7 @@ std::int64_t phHundredths(std::int32_t raw, std::int32_t k, std::int32_t m);
 // Hundredths as the shortest decimal text with the locale's separator: 699 -> "6.99",
 // 690 -> "6.9", 700 -> "7".
 QString formatHundredths(std::int64_t hundredths, const QLocale& locale);
+QString formatHundredths(std::int64_t hundredths, QStringView decimalPoint);
 
 QString formatHex(std::uint8_t byte);         // upper case, no leading zero
 QString formatBracketed(std::int64_t value);  // "[ 812]": a blank where the sign would be

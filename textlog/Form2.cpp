@@ -1,10 +1,13 @@
 #include "Form2.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <utility>
 
@@ -73,9 +76,20 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     const int userPosition = userCursor.position();
     const int userAnchor = userCursor.anchor();
 
-    QTextCursor end(RichTextBox1->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(paragraphs);
+    QTextDocument* const document = RichTextBox1->document();
+    QAbstractTextDocumentLayout* const layout = document->documentLayout();
+    // Lines added below the last one on screen change nothing there but the scroll bars, yet
+    // the layout would have the whole box repainted for them. Then it stays quiet and only the
+    // scroll bars hear of the new size; a hidden box's bars are set when it is shown.
+    const bool visible = isVisible();
+    const bool quiet = !visible || lastShownBlock() < document->blockCount() - 1;
+    {
+        const QSignalBlocker blocker(quiet ? layout : nullptr);
+        QTextCursor end(document);
+        end.setPosition(document->characterCount() - 1);  // before the closing separator
+        end.insertText(paragraphs);
+    }
+    if (quiet && visible) emit layout->documentSizeChanged(layout->documentSize());
 
     // A user cursor sitting at the very end would be pushed along by the insertion.
     QTextCursor restored = RichTextBox1->textCursor();
@@ -86,6 +100,11 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     }
     vertical->setValue(top);
     horizontal->setValue(left);
+}
+
+int Form2::lastShownBlock() const {
+    const QPoint bottomLeft(0, RichTextBox1->viewport()->height() - 1);
+    return RichTextBox1->cursorForPosition(bottomLeft).blockNumber();
 }
 
 QString Form2::text() const {

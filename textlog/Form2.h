@@ -25,8 +25,8 @@ public:
     void flushPendingLines();
 
     // While the window is on screen, lines arriving within this time are put into the box
-    // together: each insertion repaints the whole box, which at the line's full rate would
-    // cost more than everything else a frame does.
+    // together: while the newest lines are in view each insertion repaints the whole box, and
+    // even below the view it moves the scroll bar.
     static constexpr int RefreshIntervalMs = 100;
 
     QPlainTextEdit* RichTextBox1 = nullptr;  // the logged lines
@@ -40,6 +40,8 @@ protected:
 private:
     void Command1_Click();
     void insertAtEnd(const QString& lines);
+    // Number of the block at the bottom edge of the box's view.
+    int lastShownBlock() const;
 
     QString pending_;  // lines not yet in the box, in the box's own form (LF breaks)
     QTimer refresh_;

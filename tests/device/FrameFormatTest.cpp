@@ -103,6 +103,20 @@ TEST(FrameFormat, SampleTimeIsAlwaysHoursAndMinutes) {
               bracketedZone.toString(QTime(21, 5, 7), "H:mm:ss"));
 }
 
+// Date and time texts are kept between calls; a change of value, second or locale must show.
+TEST(FrameFormat, RegionalTextsFollowEachCallsValueAndLocale) {
+    const QTime t(21, 5, 7, 100);
+    EXPECT_EQ(formatRegionalTime(t, kComma), "21:05:07");
+    EXPECT_EQ(formatRegionalTime(t.addMSecs(800), kComma), "21:05:07");
+    EXPECT_EQ(formatRegionalTime(t.addMSecs(900), kComma), "21:05:08");
+    EXPECT_EQ(formatRegionalTime(t, kPeriod), kPeriod.toString(t, "h:mm:ss AP"));
+    EXPECT_EQ(formatRegionalTime(t, kComma), "21:05:07");
+    const QDate d(2026, 12, 8);
+    EXPECT_EQ(formatRegionalDate(d, kComma), "08.12.26");
+    EXPECT_EQ(formatRegionalDate(d, kPeriod), "12/8/26");
+    EXPECT_EQ(formatRegionalDate(d.addDays(1), kPeriod), "12/9/26");
+}
+
 TEST(FrameFormat, CountdownRoundsHalvesToEvenAndSurvivesMidnight) {
     EXPECT_EQ(countdownSeconds(100.0f, 100.0f), 92);
     EXPECT_EQ(countdownSeconds(100.0f, 100.5f), 92);  // 91.5 -> 92

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -80,6 +82,62 @@ TEST(Form2Text, ShownWindowGathersLinesIntoOneRefreshAndLosesNone) {
     EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\n");
     form.appendLine("d\r\n");  // hidden: straight in
     EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\n");
+}
+
+// What the window system was given must match a full repaint after every refresh: lines added
+// in view, below it, after the user scrolled to the end and back to the top. Lines below the view
+// must not repaint the text at all.
+TEST(Form2Text, ScreenMatchesTheBoxAfterEachRefreshAndLinesBelowPaintNothing) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    textlog::Form2 form(nullptr);
+    form.show();
+    form.RichTextBox1->viewport()->installEventFilter(&counter);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QScrollBar* bar = form.RichTextBox1->verticalScrollBar();
+    int line = 0;
+    int paints = 0;  // of the text by the refresh itself, not by the comparison
+    const auto refresh = [&](int lines) {
+        for (int i = 0; i < lines; ++i, ++line) form.appendLine(QString("%1\tline\r\n").arg(line));
+        counter.paints = 0;
+        form.flushPendingLines();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        paints = counter.paints;
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(form.winId()).toImage();
+        return shown.convertToFormat(QImage::Format_RGB32) ==
+               form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_TRUE(refresh(5));   // in view
+    EXPECT_TRUE(refresh(5));   // in view, below the others
+    EXPECT_TRUE(refresh(40));  // fills the view and runs past it
+    EXPECT_TRUE(refresh(8));   // all below
+    EXPECT_EQ(paints, 0);
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(refresh(3));  // the end is in view again
+    EXPECT_TRUE(form.RichTextBox1->toPlainText().contains("55\tline"));
+    bar->setValue(0);
+    EXPECT_TRUE(refresh(8));
+    // The scroll range is what the same text gives a box filled in one go.
+    textlog::Form2 fresh(nullptr);
+    fresh.show();
+    fresh.appendLine(form.text());
+    fresh.flushPendingLines();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), fresh.RichTextBox1->verticalScrollBar()->maximum());
+    // Lines gathered while hidden show with the same range once the window is shown.
+    textlog::Form2 hidden(nullptr);
+    for (const QString& l : form.text().split("\r\n", Qt::SkipEmptyParts))
+        hidden.appendLine(l + "\r\n");
+    hidden.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(hidden.RichTextBox1->verticalScrollBar()->maximum(), bar->maximum());
 }
 
 TEST(Form2Text, UndoDoesNotTakeBackLoggedLines) {
