@@ -2,8 +2,6 @@
 
 #include <QElapsedTimer>
 
-#include "FrameFormat.h"
-
 #if defined(Q_OS_LINUX)
 #include <time.h>
 #elif defined(Q_OS_WIN)
@@ -42,19 +40,6 @@ const Clock& Clock::system() {
 
 float secondsSinceMidnight(const QTime& t) {
     return static_cast<float>(t.msecsSinceStartOfDay() / 1000.0);
-}
-
-void stampLastFrame(MeasurementHistory& history, const Clock& clock, const QDateTime& now) {
-    history.LastFrameTime = secondsSinceMidnight(now.time());
-    history.LastFrameSteadyMs = clock.steadyMs();
-}
-
-int countdownNow(const MeasurementHistory& history, const Clock& clock) {
-    // Before the first frame or Connect there is nothing to measure from but midnight.
-    if (history.LastFrameSteadyMs < 0) {
-        return countdownSeconds(history.LastFrameTime, secondsSinceMidnight(clock.now().time()));
-    }
-    return countdownAfter((clock.steadyMs() - history.LastFrameSteadyMs) / 1000.0);
 }
 
 }  // namespace device

@@ -2,8 +2,6 @@
 
 #include <QDateTime>
 
-#include "MeasurementHistory.h"
-
 namespace device {
 
 // Where the program reads the time. Tests substitute a clock they control.
@@ -40,13 +38,5 @@ private:
 
 // Seconds since midnight, with the fraction, in single precision as the countdown keeps it.
 float secondsSinceMidnight(const QTime& t);
-
-// Marks the latest frame or Connect: LastFrameTime as the wall clock's time of day, and the
-// same moment on the steady clock, from which the countdown measures.
-void stampLastFrame(MeasurementHistory& history, const Clock& clock, const QDateTime& now);
-
-// What the countdown shows at this moment. A step of the wall clock (setting the time,
-// daylight saving, midnight) does not disturb the seconds since the last frame.
-int countdownNow(const MeasurementHistory& history, const Clock& clock);
 
 }  // namespace device

@@ -1,5 +1,9 @@
 #include "FrameDecoder.h"
 
+#include "Countdown.h"
+#include "NumberText.h"
+#include "RegionalText.h"
+
 namespace device {
 
 RegisterTexts FrameDecoder::registerTexts(const DeviceFrame& f, const QLocale& locale) {

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "Clock.h"
-#include "FrameFormat.h"
+#include "Frame.h"
 #include "FrameSink.h"
 #include "MeasurementHistory.h"
 

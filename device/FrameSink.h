@@ -5,7 +5,7 @@
 #include <QTime>
 #include <array>
 
-#include "FrameFormat.h"
+#include "Frame.h"
 
 namespace device {
 

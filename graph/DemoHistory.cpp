@@ -4,7 +4,7 @@
 #include <random>
 
 #include "Form3.h"
-#include "device/FrameFormat.h"
+#include "device/RegionalText.h"
 
 namespace graph {
 

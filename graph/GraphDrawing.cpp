@@ -8,7 +8,8 @@
 
 #include "GraphText.h"
 #include "Raster.h"
-#include "device/FrameFormat.h"
+#include "device/NumberText.h"
+#include "device/RegionalText.h"
 
 namespace graph {
 

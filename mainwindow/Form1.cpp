@@ -10,6 +10,7 @@
 
 #include "Form4.h"
 #include "PortNames.h"
+#include "device/NumberText.h"
 #include "device/Twips.h"
 #include "graph/DemoHistory.h"
 #include "graph/Form3.h"

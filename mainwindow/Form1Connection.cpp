@@ -6,6 +6,7 @@
 
 #include "Form1.h"
 #include "PortNames.h"
+#include "device/Countdown.h"
 
 namespace mainwindow {
 

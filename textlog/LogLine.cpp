@@ -1,6 +1,7 @@
 #include "LogLine.h"
 
-#include "device/FrameFormat.h"
+#include "device/NumberText.h"
+#include "device/RegionalText.h"
 
 namespace textlog {
 

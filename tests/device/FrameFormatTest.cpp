@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "Frames.h"
-#include "device/FrameFormat.h"
+#include "device/Countdown.h"
+#include "device/Frame.h"
+#include "device/NumberText.h"
+#include "device/RegionalText.h"
 
 using namespace device;
 using testsupport::bytes;

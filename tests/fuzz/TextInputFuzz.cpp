@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "device/FrameFormat.h"
+#include "device/NumberText.h"
 #include "device/MSComm.h"
 #include "graph/GraphDrawing.h"
 #include "mainwindow/PortNames.h"

@@ -7,7 +7,7 @@
 
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
-#include "device/FrameFormat.h"
+#include "device/NumberText.h"
 #include "mainwindow/Form1.h"
 #include "textlog/LogSession.h"
 

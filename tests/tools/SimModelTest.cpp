@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <cmath>
 
-#include "device/FrameFormat.h"
+#include "device/Frame.h"
 #include "tools/sim/SimModel.h"
 
 using namespace sim;
