@@ -72,10 +72,13 @@ private:
         // much around them is printed and read. A fresh band each time: no paint engine then
         // outlives the application in a cache that lives until exit.
         const int margin = metrics.height();
+        // The characters' own advances, one pixel each added for kerning, reach at least as
+        // far as the laid-out text, without the cost of shaping it a second time.
+        int advance = 0;
+        for (const QChar c : text) advance += metrics.horizontalAdvance(c) + 1;
         const DeviceScale scale(ratio_);
         const QRect area = QRect(QPoint(scale(x - margin), scale(y - margin)),
-                                 QPoint(scale(x + metrics.horizontalAdvance(text) + margin),
-                                        scale(y + 2 * margin)))
+                                 QPoint(scale(x + advance + margin), scale(y + 2 * margin)))
                                .intersected(QRect(QPoint(0, 0), size_));
         if (area.isEmpty()) return {};
         QImage band(area.size(), QImage::Format_RGB32);

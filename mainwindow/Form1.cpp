@@ -10,6 +10,7 @@
 
 #include "Form4.h"
 #include "PortNames.h"
+#include "RepaintPacer.h"
 #include "device/NumberText.h"
 #include "device/Twips.h"
 #include "graph/DemoHistory.h"
@@ -84,6 +85,8 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
     connect(Text1, &QLineEdit::textChanged, this, &Form1::markUpdateRate);
 
     registry_.load(this, false);
+    // Frames come faster than anyone reads them; the screen shows the latest at a steady pace.
+    new RepaintPacer(this);
     Timer2.setInterval(1000);
     Timer2.start();
     Form_Load();
@@ -219,6 +222,7 @@ graph::Form3* Form1::form3() {
                 return graph::HeaderTexts{Label56->text(), Label7->text()};
             },
             clock_);
+        new RepaintPacer(form3_);
         registry_.load(form3_);
     }
     return form3_;

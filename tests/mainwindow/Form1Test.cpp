@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QBackingStore>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include "Form1Fixture.h"
 #include "PseudoTerminal.h"
@@ -508,6 +510,43 @@ TEST_F(Form1Test, FirstShownCentredOnTheScreen) {
     const QPoint offset =
         form.frameGeometry().center() - form.screen()->availableGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+}
+
+// What the window last handed to the screen: the backing store's own pixels, not a fresh
+// rendering.
+QImage onScreen(QWidget* window, const QRect& rect) {
+    auto* const stored = static_cast<QImage*>(window->backingStore()->paintDevice());
+    return stored->copy(rect).convertToFormat(QImage::Format_RGB32);
+}
+
+// Frames faster than the screen's pace are held back, but the last one reaches the screen:
+// the pH displays show its texts and the graph its picture, pixel for pixel.
+TEST_F(Form1Test, ScreenEndsOnTheLatestFrameAfterARunOfQuickOnes) {
+    form.show();
+    form.Command4_Click();  // "Graph"
+    graph::Form3* const graph = form.form3();
+    ASSERT_TRUE(waitUntil(
+        [&] { return form.windowHandle()->isExposed() && graph->windowHandle()->isExposed(); }));
+    device::RegisterTexts texts;
+    for (int i = 0; i < 4; ++i) {
+        texts.measuredPh = QStringLiteral(" 6,%1").arg(10 + i);
+        texts.targetPh = QStringLiteral(" 7,%1").arg(20 + i);
+        form.showRegisters(texts);
+        history.PhHistory[560] = 100 * i;
+        form.redrawGraph(device::GraphScale::Fixed);
+        QCoreApplication::processEvents();
+    }
+    const QRect displays = form.Label56->geometry()
+                               .united(form.Label7->geometry())
+                               .translated(form.Label56->parentWidget()->mapTo(&form, QPoint()));
+    const QRect surface = graph->Picture1->contentsRect().translated(graph->Picture1->pos());
+    const QImage latestGraph = graph->image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(waitUntil([&] {
+        return onScreen(&form, displays) ==
+                   form.grab(displays).toImage().convertToFormat(QImage::Format_RGB32) &&
+               onScreen(graph, surface) == latestGraph;
+    }));
+    EXPECT_EQ(form.Label56->text(), QStringLiteral(" 6,13"));
 }
 
 // Writes the start-up window to the path in VELLICOR_SCREENSHOT, for the documentation.
