@@ -166,6 +166,9 @@ void Form3::imageChanged() {
 }
 
 void Form3::matchScreenRatio(qreal ratio) {
+    // The last picture drawn afresh replaces whatever was waiting.
+    frameWaits_ = false;
+    waitingPlots_.clear();
     image_ = makeSurfaceImage(ratio);
     if (drawnFrame_) {
         const DrawnFrame& f = *drawnFrame_;
@@ -187,6 +190,9 @@ void Form3::DrawGraphFrame() {
     const HeaderTexts header = headerTexts_ ? headerTexts_() : HeaderTexts{};
     drawnFrame_ = DrawnFrame{timeLabels(history_), Check2->isChecked(), header, clock_.now()};
     drawnPlot_.reset();
+    waitingPlots_.clear();
+    frameWaits_ = drawingWaits();
+    if (frameWaits_) return;
     const DrawnFrame& f = *drawnFrame_;
     drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
     imageChanged();
@@ -194,15 +200,53 @@ void Form3::DrawGraphFrame() {
 
 void Form3::DrawFixedScaleGraph() {
     drawnPlot_ = DrawnPlot{false, 0, false, curveOptions()};
-    drawFixedScaleGraph(image_, history_, drawnPlot_->options);
+    if (drawingWaits()) {
+        waitingPlots_.push_back({*drawnPlot_, history_});
+        return;
+    }
+    drawPlot(*drawnPlot_, history_);
     imageChanged();
 }
 
 void Form3::DrawSelfDefinedGraph() {
     drawnPlot_ = DrawnPlot{true, minimumScale(), Check3->isChecked(), curveOptions()};
-    const DrawnPlot& p = *drawnPlot_;
-    drawSelfDefinedGraph(image_, history_, p.minimum, p.magnify, p.options);
+    if (drawingWaits()) {
+        const DrawnPlot& p = *drawnPlot_;
+        // The scale's working value is the drawing's result the rest of the program reads.
+        selfDefinedLabels(p.minimum, p.magnify, &history_.ScaleLabelValue);
+        waitingPlots_.push_back({p, history_});
+        return;
+    }
+    drawPlot(*drawnPlot_, history_);
     imageChanged();
+}
+
+void Form3::drawPlot(const DrawnPlot& p, device::MeasurementHistory& history) {
+    if (p.selfDefined)
+        drawSelfDefinedGraph(image_, history, p.minimum, p.magnify, p.options);
+    else
+        drawFixedScaleGraph(image_, history, p.options);
+}
+
+void Form3::drawWaiting() {
+    if (frameWaits_ && drawnFrame_) {
+        const DrawnFrame& f = *drawnFrame_;
+        drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
+    }
+    frameWaits_ = false;
+    std::vector<WaitingPlot> plots = std::move(waitingPlots_);
+    waitingPlots_.clear();
+    for (WaitingPlot& w : plots) drawPlot(w.plot, w.history);
+}
+
+const QImage& Form3::image() {
+    drawWaiting();
+    return image_;
+}
+
+void Form3::showEvent(QShowEvent* event) {
+    drawWaiting();
+    QWidget::showEvent(event);
 }
 
 void Form3::ComputeScaleMappings() {

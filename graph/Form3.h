@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "device/Clock.h"
 #include "device/FrameSink.h"
@@ -37,7 +38,8 @@ public:
     void fixedRedraw();        // DrawGraphFrame, DrawFixedScaleGraph
     void selfDefinedRedraw();  // DrawGraphFrame, DrawSelfDefinedGraph
 
-    const QImage& image() const { return image_; }
+    // The persistent picture; drawing that waited while the window was hidden is done first.
+    const QImage& image();
 
     // Draws what the surface shows afresh at another device pixel ratio. The surface calls it
     // when its screen's ratio differs from the image's.
@@ -68,6 +70,9 @@ public:
     QGroupBox* Frame3;       // "Show Grid"
     QCheckBox* Check2;       // show grid
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void redrawForSwitch();
     void recomputeAndRedrawSelfDefined();
@@ -89,12 +94,26 @@ private:
         CurveOptions options;
     };
 
+    // Nobody sees the surface of a hidden window, so its drawing waits, with everything it is
+    // drawn from, until the window is shown or the picture is read: the picture is then the
+    // same as if each drawing had been done when asked for. A frame clears the surface, so
+    // only the plots after the latest frame wait with it.
+    struct WaitingPlot {
+        DrawnPlot plot;
+        device::MeasurementHistory history;
+    };
+    bool drawingWaits() const { return !isVisible(); }
+    void drawWaiting();
+    void drawPlot(const DrawnPlot& plot, device::MeasurementHistory& history);
+
     device::MeasurementHistory& history_;
     std::function<HeaderTexts()> headerTexts_;
     const device::Clock& clock_;
     QImage image_;
     std::optional<DrawnFrame> drawnFrame_;
     std::optional<DrawnPlot> drawnPlot_;
+    bool frameWaits_ = false;
+    std::vector<WaitingPlot> waitingPlots_;
     double lastValidMinimum_ = 6.0;  // the design-time "6,0"
 };
 

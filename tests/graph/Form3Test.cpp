@@ -194,6 +194,47 @@ TEST_F(Form3Test, ShowingAndHidingNeverRedraws) {
     form->hide();
 }
 
+// A hidden window's drawing waits until its picture is seen, and must then be exactly what
+// drawing at once would have given, though history, header and clock have moved on.
+TEST_F(Form3Test, HiddenWindowShowsWhatItWasAskedToDrawWhenItWasAsked) {
+    Form3 shown(
+        history, [this] { return header; }, clock);
+    shown.show();
+    const auto both = [&](auto draw) {
+        draw(shown);
+        draw(*form);
+    };
+    both([](Form3& f) {
+        f.Check1->setChecked(true);
+        f.Check4->setChecked(true);
+    });
+    history.ValveHistory[200] = 1;
+    both([](Form3& f) { f.fixedRedraw(); });
+    for (int i = 0; i <= 560; ++i) history.PhHistory[i] = 700 + i % 40;
+    header = {QStringLiteral("7.1"), QStringLiteral("6.9")};
+    clock.advanceMs(61000);
+    both([](Form3& f) { f.DrawFixedScaleGraph(); });  // a second curve over the first
+    for (int i = 0; i <= 560; ++i) history.PhHistory[i] = 600;
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->image(), shown.image());
+
+    both([](Form3& f) {
+        f.Option2->setChecked(true);
+        f.Combo1->setEditText(QStringLiteral("6,5"));
+        f.ComputeScaleMappings();
+        f.selfDefinedRedraw();
+    });
+    EXPECT_NEAR(history.ScaleLabelValue, 7.5, 1e-9);
+    history.ScaleLabelValue = 0;
+    form->DrawSelfDefinedGraph();  // the working value comes at once, not with the picture
+    EXPECT_NEAR(history.ScaleLabelValue, 7.5, 1e-9);
+    shown.DrawSelfDefinedGraph();
+    history.ValveHistory[200] = 0;
+    clock.advanceMs(5000);
+    form->show();
+    EXPECT_EQ(form->image(), shown.image());
+}
+
 TEST_F(Form3Test, AnotherScreenRatioRedrawsThePictureShownNotANewOne) {
     form->Option2->click();
     form->Check4->click();
