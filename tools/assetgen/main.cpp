@@ -5,46 +5,40 @@
 #include <functional>
 
 #include "AssetDrawing.h"
+#include "GeneratorMain.h"
 
 // Draws the program's pictures into a folder:  vellicor-assetgen [--check] <assets-dir>
 // With --check nothing is written; the exit status tells whether the committed pictures are
 // still, pixel for pixel, what this code draws (the table's text in Liberation Sans).
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const bool check = args.removeAll(QStringLiteral("--check")) > 0;
-    QTextStream err(stderr);
-    if (args.size() != 1) {
-        err << "usage: vellicor-assetgen [--check] <assets-dir>\n";
-        return 2;
-    }
-    const QDir dir(args.first());
+    return assetgen::runGenerator(
+        argc, argv, "vellicor-assetgen [--check] <assets-dir>",
+        [](const QDir& dir, bool check, QTextStream& err) {
+            struct Picture {
+                const char* file;
+                std::function<QImage()> draw;
+            };
+            const Picture pictures[] = {
+                {"backdrop.png", [] { return assetgen::drawBackdrop(); }},
+                {"co2table.png", [] { return assetgen::drawCo2Table(); }},
+                {"backdrop@2x.png", [] { return assetgen::drawBackdrop(2); }},
+                {"co2table@2x.png", [] { return assetgen::drawCo2Table(2); }},
+            };
 
-    struct Picture {
-        const char* file;
-        std::function<QImage()> draw;
-    };
-    const Picture pictures[] = {
-        {"backdrop.png", [] { return assetgen::drawBackdrop(); }},
-        {"co2table.png", [] { return assetgen::drawCo2Table(); }},
-        {"backdrop@2x.png", [] { return assetgen::drawBackdrop(2); }},
-        {"co2table@2x.png", [] { return assetgen::drawCo2Table(2); }},
-    };
-
-    int failures = 0;
-    for (const Picture& picture : pictures) {
-        const QString path = dir.filePath(QString::fromLatin1(picture.file));
-        const QImage drawn = picture.draw();
-        if (check) {
-            if (QImage(path).convertToFormat(drawn.format()) != drawn) {
-                err << path << ": differs from what the generator draws\n";
-                ++failures;
+            int failures = 0;
+            for (const Picture& picture : pictures) {
+                const QString path = dir.filePath(QString::fromLatin1(picture.file));
+                const QImage drawn = picture.draw();
+                if (check) {
+                    if (QImage(path).convertToFormat(drawn.format()) != drawn) {
+                        err << path << ": differs from what the generator draws\n";
+                        ++failures;
+                    }
+                } else if (!drawn.save(path, "PNG")) {
+                    err << path << ": cannot write\n";
+                    ++failures;
+                }
             }
-        } else if (!drawn.save(path, "PNG")) {
-            err << path << ": cannot write\n";
-            ++failures;
-        }
-    }
-    return failures == 0 ? 0 : 1;
+            return failures == 0 ? 0 : 1;
+        });
 }
