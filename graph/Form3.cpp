@@ -20,12 +20,12 @@ namespace graph {
 namespace {
 
 // Shows the persistent image: covering, hiding and showing only repaint it, never recompute.
-// The image is drawn at the screen's pixel ratio, so it goes onto the screen unscaled; on a
-// screen of another ratio the owner draws it afresh first.
+// The image is drawn at the screen's pixel ratio, so it goes onto the screen unscaled. Before
+// painting, the owner brings the image up to date at the surface's ratio.
 class GraphSurface final : public QFrame {
 public:
-    GraphSurface(const QImage& image, std::function<void(qreal)> ratioChanged, QWidget* parent)
-        : QFrame(parent), image_(image), ratioChanged_(std::move(ratioChanged)) {
+    GraphSurface(const QImage& image, std::function<void(qreal)> prepare, QWidget* parent)
+        : QFrame(parent), image_(image), prepare_(std::move(prepare)) {
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
         setLineWidth(2);
         // The border and the image cover every pixel; nothing beneath need be painted first.
@@ -34,7 +34,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        if (image_.devicePixelRatio() != devicePixelRatioF()) ratioChanged_(devicePixelRatioF());
+        prepare_(devicePixelRatioF());
         QPainter painter(this);
         const QRect inner = contentsRect();
         const QRegion border = event->region().subtracted(inner);
@@ -49,8 +49,25 @@ protected:
 
 private:
     const QImage& image_;
-    std::function<void(qreal)> ratioChanged_;
+    std::function<void(qreal)> prepare_;
 };
+
+// What a plot reads of the history. The time texts are left out: the frame keeps its labels.
+void copyPlotInputs(const device::MeasurementHistory& from, device::MeasurementHistory& to) {
+    to.PhHistory = from.PhHistory;
+    to.ValveHistory = from.ValveHistory;
+    to.LimitHistory = from.LimitHistory;
+    to.LimitRaw = from.LimitRaw;
+    to.RawAtPh7 = from.RawAtPh7;
+    to.RawAtPh4 = from.RawAtPh4;
+    to.FixedSlope = from.FixedSlope;
+    to.FixedOffset = from.FixedOffset;
+    to.SelfYAtPh7 = from.SelfYAtPh7;
+    to.SelfYAtPh4 = from.SelfYAtPh4;
+    to.SelfSlope = from.SelfSlope;
+    to.SelfOffset = from.SelfOffset;
+    to.ScaleLabelValue = from.ScaleLabelValue;
+}
 
 using device::twipRect;
 
@@ -76,7 +93,7 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
 
     image_ = makeSurfaceImage(devicePixelRatioF());
     Picture1 = place(new GraphSurface(
-                         image_, [this](qreal ratio) { matchScreenRatio(ratio); }, this),
+                         image_, [this](qreal ratio) { preparePicture(ratio); }, this),
                      "Picture1", twipRect(120, 60, 9615, 5775));
 
     Frame1 = place(new QGroupBox(QStringLiteral("Scale"), this), "Frame1",
@@ -161,92 +178,72 @@ CurveOptions Form3::curveOptions() const {
     return {Check4->isChecked(), Check1->isChecked()};
 }
 
-void Form3::imageChanged() {
-    Picture1->update(Picture1->contentsRect());
+void Form3::pictureChanged() {
+    if (isVisible()) Picture1->update(Picture1->contentsRect());
 }
 
 void Form3::matchScreenRatio(qreal ratio) {
-    // The last picture drawn afresh replaces whatever was waiting.
-    frameWaits_ = false;
-    waitingPlots_.clear();
     image_ = makeSurfaceImage(ratio);
-    if (drawnFrame_) {
-        const DrawnFrame& f = *drawnFrame_;
-        drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
-    }
-    if (drawnPlot_) {
-        const DrawnPlot& p = *drawnPlot_;
-        // Drawing again is no new redraw: the scale's working value stays as it was.
-        const double scaleLabelValue = history_.ScaleLabelValue;
-        if (p.selfDefined)
-            drawSelfDefinedGraph(image_, history_, p.minimum, p.magnify, p.options);
-        else
-            drawFixedScaleGraph(image_, history_, p.options);
-        history_.ScaleLabelValue = scaleLabelValue;
-    }
+    frameDrawn_ = false;
+    plotsDrawn_ = 0;
+    drawWaiting();
+}
+
+void Form3::preparePicture(qreal ratio) {
+    if (image_.devicePixelRatio() != ratio)
+        matchScreenRatio(ratio);
+    else
+        drawWaiting();
 }
 
 void Form3::DrawGraphFrame() {
     const HeaderTexts header = headerTexts_ ? headerTexts_() : HeaderTexts{};
     drawnFrame_ = DrawnFrame{timeLabels(history_), Check2->isChecked(), header, clock_.now()};
-    drawnPlot_.reset();
-    waitingPlots_.clear();
-    frameWaits_ = drawingWaits();
-    if (frameWaits_) return;
-    const DrawnFrame& f = *drawnFrame_;
-    drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
-    imageChanged();
+    frameDrawn_ = false;
+    plotCount_ = 0;
+    plotsDrawn_ = 0;
+    pictureChanged();
 }
 
 void Form3::DrawFixedScaleGraph() {
-    drawnPlot_ = DrawnPlot{false, 0, false, curveOptions()};
-    if (drawingWaits()) {
-        waitingPlots_.push_back({*drawnPlot_, history_});
-        return;
-    }
-    drawPlot(*drawnPlot_, history_);
-    imageChanged();
+    recordPlot(DrawnPlot{false, 0, false, curveOptions()});
 }
 
 void Form3::DrawSelfDefinedGraph() {
-    drawnPlot_ = DrawnPlot{true, minimumScale(), Check3->isChecked(), curveOptions()};
-    if (drawingWaits()) {
-        const DrawnPlot& p = *drawnPlot_;
-        // The scale's working value is the drawing's result the rest of the program reads.
-        selfDefinedLabels(p.minimum, p.magnify, &history_.ScaleLabelValue);
-        waitingPlots_.push_back({p, history_});
-        return;
-    }
-    drawPlot(*drawnPlot_, history_);
-    imageChanged();
+    const DrawnPlot plot{true, minimumScale(), Check3->isChecked(), curveOptions()};
+    // The scale's working value is the drawing's result the rest of the program reads.
+    selfDefinedLabels(plot.minimum, plot.magnify, &history_.ScaleLabelValue);
+    recordPlot(plot);
 }
 
-void Form3::drawPlot(const DrawnPlot& p, device::MeasurementHistory& history) {
+void Form3::recordPlot(const DrawnPlot& plot) {
+    if (plotCount_ == plots_.size()) plots_.emplace_back();
+    RecordedPlot& recorded = plots_[plotCount_++];
+    recorded.plot = plot;
+    copyPlotInputs(history_, recorded.inputs);
+    pictureChanged();
+}
+
+void Form3::drawPlot(RecordedPlot& recorded) {
+    const DrawnPlot& p = recorded.plot;
     if (p.selfDefined)
-        drawSelfDefinedGraph(image_, history, p.minimum, p.magnify, p.options);
+        drawSelfDefinedGraph(image_, recorded.inputs, p.minimum, p.magnify, p.options);
     else
-        drawFixedScaleGraph(image_, history, p.options);
+        drawFixedScaleGraph(image_, recorded.inputs, p.options);
 }
 
 void Form3::drawWaiting() {
-    if (frameWaits_ && drawnFrame_) {
+    if (!frameDrawn_ && drawnFrame_) {
         const DrawnFrame& f = *drawnFrame_;
         drawGraphFrame(image_, f.labels, f.showGrid, f.header, f.now);
     }
-    frameWaits_ = false;
-    std::vector<WaitingPlot> plots = std::move(waitingPlots_);
-    waitingPlots_.clear();
-    for (WaitingPlot& w : plots) drawPlot(w.plot, w.history);
+    frameDrawn_ = true;
+    for (; plotsDrawn_ < plotCount_; ++plotsDrawn_) drawPlot(plots_[plotsDrawn_]);
 }
 
 const QImage& Form3::image() {
     drawWaiting();
     return image_;
-}
-
-void Form3::showEvent(QShowEvent* event) {
-    drawWaiting();
-    QWidget::showEvent(event);
 }
 
 void Form3::ComputeScaleMappings() {

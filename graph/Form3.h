@@ -38,7 +38,7 @@ public:
     void fixedRedraw();        // DrawGraphFrame, DrawFixedScaleGraph
     void selfDefinedRedraw();  // DrawGraphFrame, DrawSelfDefinedGraph
 
-    // The persistent picture; drawing that waited while the window was hidden is done first.
+    // The persistent picture, with every drawing asked for so far done.
     const QImage& image();
 
     // Draws what the surface shows afresh at another device pixel ratio. The surface calls it
@@ -70,17 +70,11 @@ public:
     QGroupBox* Frame3;       // "Show Grid"
     QCheckBox* Check2;       // show grid
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void redrawForSwitch();
     void recomputeAndRedrawSelfDefined();
     CurveOptions curveOptions() const;
-    void imageChanged();
 
-    // What the surface shows was drawn from these; a screen of another pixel ratio gets the
-    // same picture drawn afresh at its own resolution.
     struct DrawnFrame {
         TimeLabels labels;
         bool showGrid;
@@ -94,27 +88,31 @@ private:
         CurveOptions options;
     };
 
-    // Nobody sees the surface of a hidden window, so its drawing waits, with everything it is
-    // drawn from, until the window is shown or the picture is read: the picture is then the
-    // same as if each drawing had been done when asked for. A frame clears the surface, so
-    // only the plots after the latest frame wait with it.
-    struct WaitingPlot {
+    // Drawing is recorded when asked for and done when the picture is painted or read, with
+    // everything it was asked with: frames come faster than the screen shows them, and a
+    // hidden window's surface is seen by nobody. A frame clears the surface, so only the
+    // frame and the plots after it are kept, the plots with a copy of what they read of the
+    // history. A screen of another pixel ratio gets the same picture drawn afresh.
+    struct RecordedPlot {
         DrawnPlot plot;
-        device::MeasurementHistory history;
+        device::MeasurementHistory inputs;  // the sample arrays and mappings only
     };
-    bool drawingWaits() const { return !isVisible(); }
+    void recordPlot(const DrawnPlot& plot);
+    void drawPlot(RecordedPlot& recorded);
+    void pictureChanged();
     void drawWaiting();
-    void drawPlot(const DrawnPlot& plot, device::MeasurementHistory& history);
+    void preparePicture(qreal ratio);
 
     device::MeasurementHistory& history_;
     std::function<HeaderTexts()> headerTexts_;
     const device::Clock& clock_;
     QImage image_;
     std::optional<DrawnFrame> drawnFrame_;
-    std::optional<DrawnPlot> drawnPlot_;
-    bool frameWaits_ = false;
-    std::vector<WaitingPlot> waitingPlots_;
-    double lastValidMinimum_ = 6.0;  // the design-time "6,0"
+    bool frameDrawn_ = true;
+    std::vector<RecordedPlot> plots_;  // storage kept from frame to frame
+    std::size_t plotCount_ = 0;        // plots since the latest frame
+    std::size_t plotsDrawn_ = 0;       // of those, on the picture
+    double lastValidMinimum_ = 6.0;    // the design-time "6,0"
 };
 
 }  // namespace graph

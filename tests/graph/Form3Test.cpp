@@ -196,10 +196,20 @@ TEST_F(Form3Test, ShowingAndHidingNeverRedraws) {
 
 // A hidden window's drawing waits until its picture is seen, and must then be exactly what
 // drawing at once would have given, though history, header and clock have moved on.
-TEST_F(Form3Test, HiddenWindowShowsWhatItWasAskedToDrawWhenItWasAsked) {
+// Drawing waits for the picture to be painted or read, shown window or hidden; the picture must
+// still be what drawing at once would have given, whatever changed in between.
+TEST_F(Form3Test, PictureIsWhatEachDrawingWasAskedWithWhenItWasAsked) {
     Form3 shown(
         history, [this] { return header; }, clock);
     shown.show();
+    QImage expected = makeSurfaceImage(1);  // drawn at once, straight onto a picture
+    const CurveOptions options{true, true};
+    history.computeFixedMapping();
+    const auto onScreen = [&] {
+        return shown.Picture1->grab(shown.Picture1->contentsRect())
+            .toImage()
+            .convertToFormat(expected.format());
+    };
     const auto both = [&](auto draw) {
         draw(shown);
         draw(*form);
@@ -210,13 +220,17 @@ TEST_F(Form3Test, HiddenWindowShowsWhatItWasAskedToDrawWhenItWasAsked) {
     });
     history.ValveHistory[200] = 1;
     both([](Form3& f) { f.fixedRedraw(); });
+    drawGraphFrame(expected, history, true, header, clock.now());
+    drawFixedScaleGraph(expected, history, options);
     for (int i = 0; i <= 560; ++i) history.PhHistory[i] = 700 + i % 40;
     header = {QStringLiteral("7.1"), QStringLiteral("6.9")};
     clock.advanceMs(61000);
     both([](Form3& f) { f.DrawFixedScaleGraph(); });  // a second curve over the first
+    drawFixedScaleGraph(expected, history, options);
     for (int i = 0; i <= 560; ++i) history.PhHistory[i] = 600;
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->image(), shown.image());
+    EXPECT_EQ(form->image(), expected);
+    EXPECT_EQ(onScreen(), expected);
 
     both([](Form3& f) {
         f.Option2->setChecked(true);
@@ -225,14 +239,21 @@ TEST_F(Form3Test, HiddenWindowShowsWhatItWasAskedToDrawWhenItWasAsked) {
         f.selfDefinedRedraw();
     });
     EXPECT_NEAR(history.ScaleLabelValue, 7.5, 1e-9);
+    drawGraphFrame(expected, history, true, header, clock.now());
+    device::MeasurementHistory copy = history;
+    drawSelfDefinedGraph(expected, copy, 6.5, false, options);
     history.ScaleLabelValue = 0;
     form->DrawSelfDefinedGraph();  // the working value comes at once, not with the picture
     EXPECT_NEAR(history.ScaleLabelValue, 7.5, 1e-9);
     shown.DrawSelfDefinedGraph();
+    copy = history;
+    drawSelfDefinedGraph(expected, copy, 6.5, false, options);
     history.ValveHistory[200] = 0;
+    graph::FillDemoHistory(history, clock);
     clock.advanceMs(5000);
     form->show();
-    EXPECT_EQ(form->image(), shown.image());
+    EXPECT_EQ(form->image(), expected);
+    EXPECT_EQ(onScreen(), expected);
 }
 
 TEST_F(Form3Test, AnotherScreenRatioRedrawsThePictureShownNotANewOne) {
