@@ -86,6 +86,12 @@ void applyLook(QWidget* w, const Look& look) {
     }
 }
 
+// Labels stay where the layout put them. Held at that size, a label no longer asks its parent
+// to lay out afresh (a posted event, and a wake-up of the event loop) for every new text.
+void holdSize(QWidget* w) {
+    if (qobject_cast<QLabel*>(w)) w->setFixedSize(w->size());
+}
+
 void setText(QWidget* w, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(w)) label->setText(text);
     if (auto* button = qobject_cast<QPushButton*>(w)) button->setText(text);
@@ -255,6 +261,7 @@ void Form1::buildControls() {
         w->setObjectName(QLatin1String(c.name));
         w->setGeometry(twipRect(c.left, c.top, c.width, c.height)
                            .translated(c.on == On::Backdrop ? inner : QPoint()));
+        holdSize(w);
         if (c.text) setText(w, QString::fromLatin1(c.text));
         if (c.tip) w->setToolTip(QString::fromLatin1(c.tip));
         applyLook(w, c.look);
@@ -276,6 +283,7 @@ void Form1::buildRegisterPanel() {
         auto* l = new QLabel(this);
         l->setObjectName(QLatin1String(it->name));
         l->setGeometry(twipRect(it->left, it->top, it->width, it->height));
+        holdSize(l);
         switch (it->kind) {
             case RegisterKind::Caption:
                 l->setText(QLatin1String(it->caption));

@@ -13,7 +13,9 @@ namespace mainwindow {
 // change after a quiet interval goes out at once; a held one at most one interval later.
 class RepaintPacer final : public QObject {
 public:
-    static constexpr int IntervalMs = 33;  // about 30 pictures a second, like film
+    // Ten pictures a second, the text log's own refresh: more than anyone reads off a number,
+    // and the device's usual pace is far slower, so its frames go out at once.
+    static constexpr int IntervalMs = 100;
 
     // Paces the top-level window it is made for, and lives as long as that window.
     explicit RepaintPacer(QWidget* window);
