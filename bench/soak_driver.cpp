@@ -53,11 +53,21 @@ std::int64_t nowNs() {
         .count();
 }
 
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
 double cpuSeconds(int who) {
     rusage usage{};
     getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Of the whole process (the writer's share included): the time in the kernel.
+double systemSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return seconds(usage.ru_stime);
 }
 
 long residentKiB() {
@@ -389,6 +399,7 @@ int main(int argc, char** argv) {
 
     const long rssStartKiB = residentKiB();
     const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    const double systemStart = systemSeconds();
     const double cutecomStart = cutecom ? cutecom->cpuSeconds() : 0;
     const std::int64_t startNs = nowNs();
     std::atomic<double> writerCpu{0};
@@ -436,6 +447,7 @@ int main(int argc, char** argv) {
 
     const double elapsed = static_cast<double>(nowNs() - startNs) / 1e9;
     const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart - writerCpu;
+    const double system = systemSeconds() - systemStart;
     const double cutecomCpu = cutecom ? cutecom->cpuSeconds() - cutecomStart : 0;
     const long rssEndKiB = residentKiB();
     const qsizetype textLogChars = form.form2() ? form.form2()->text().size() : 0;
@@ -473,6 +485,8 @@ int main(int argc, char** argv) {
                 static_cast<long long>(options.frames - std::max<std::int64_t>(logLines, 0)));
     std::printf("cpu per frame        %.3f ms (program %.1f s, writer %.1f s)\n",
                 cpu * 1000 / static_cast<double>(options.frames), cpu, writerCpu.load());
+    std::printf("  of it in kernel    %.3f ms (writer's included)\n",
+                system * 1000 / static_cast<double>(options.frames));
     std::printf("rss start / end      %ld KiB / %ld KiB (growth %ld KiB)\n", rssStartKiB, rssEndKiB,
                 rssEndKiB - rssStartKiB);
     std::printf("text log text        %lld characters\n", static_cast<long long>(textLogChars));
