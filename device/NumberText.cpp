@@ -1,9 +1,9 @@
 #include "NumberText.h"
 
-#include <QStringBuilder>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 namespace device {
 
@@ -14,6 +14,30 @@ constexpr double kMaxUpdateRate = 32767;
 quint64 magnitude(std::int64_t value) {
     return value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
 }
+
+// Numbers are written backwards into a buffer and made a string once: every frame shows and
+// logs a dozen of them, and each step through QString::number and a concatenation allocates.
+class Backwards {
+public:
+    void put(char16_t c) { *--at_ = c; }
+    void digits(quint64 v) {
+        do {
+            put(static_cast<char16_t>(u'0' + v % 10));
+            v /= 10;
+        } while (v != 0);
+    }
+    void signedValue(std::int64_t value) {
+        digits(magnitude(value));
+        put(value < 0 ? u'-' : u' ');
+    }
+    QString text() const {
+        return QString(reinterpret_cast<const QChar*>(at_), std::end(buffer_) - at_);
+    }
+
+private:
+    char16_t buffer_[32];  // 20 digits, a sign, brackets and a fraction at most
+    char16_t* at_ = std::end(buffer_);
+};
 }  // namespace
 
 QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
@@ -22,15 +46,24 @@ QString formatHundredths(std::int64_t hundredths, const QLocale& locale) {
 
 QString formatHundredths(std::int64_t hundredths, QStringView decimalPoint) {
     const quint64 v = magnitude(hundredths);
-    QString text = hundredths < 0 ? QStringLiteral("-") : QString();
-    text += QString::number(v / 100);
     const quint64 frac = v % 100;
-    if (frac != 0) {
-        text += decimalPoint;
-        text += QChar(u'0' + static_cast<char16_t>(frac / 10));
-        if (frac % 10 != 0) text += QChar(u'0' + static_cast<char16_t>(frac % 10));
+    if (frac == 0 || decimalPoint.size() != 1) {
+        QString text = hundredths < 0 ? QStringLiteral("-") : QString();
+        text += QString::number(v / 100);
+        if (frac != 0) {
+            text += decimalPoint;
+            text += QChar(u'0' + static_cast<char16_t>(frac / 10));
+            if (frac % 10 != 0) text += QChar(u'0' + static_cast<char16_t>(frac % 10));
+        }
+        return text;
     }
-    return text;
+    Backwards b;
+    if (frac % 10 != 0) b.put(static_cast<char16_t>(u'0' + frac % 10));
+    b.put(static_cast<char16_t>(u'0' + frac / 10));
+    b.put(decimalPoint.front().unicode());
+    b.digits(v / 100);
+    if (hundredths < 0) b.put(u'-');
+    return b.text();
 }
 
 QString formatHex(std::uint8_t byte) {
@@ -44,11 +77,17 @@ QString formatHex(std::uint8_t byte) {
 }
 
 QString formatSigned(std::int64_t value) {
-    return (value < 0 ? u'-' : u' ') + QString::number(magnitude(value));
+    Backwards b;
+    b.signedValue(value);
+    return b.text();
 }
 
 QString formatBracketed(std::int64_t value) {
-    return u'[' % formatSigned(value) % u']';
+    Backwards b;
+    b.put(u']');
+    b.signedValue(value);
+    b.put(u'[');
+    return b.text();
 }
 
 double roundHalfEven(double value, int decimals) {

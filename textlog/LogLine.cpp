@@ -1,21 +1,39 @@
 #include "LogLine.h"
 
+#include <utility>
+
 #include "device/NumberText.h"
 #include "device/RegionalText.h"
 
 namespace textlog {
 
-QString printZoneLine(const QStringList& items) {
-    QString line;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i > 0) {
-            const qsizetype nextZone = (line.size() / PrintZoneWidth + 1) * PrintZoneWidth;
-            line.append(QString(nextZone - line.size(), QLatin1Char(' ')));
-        }
-        line.append(items[i]);
+namespace {
+
+// Each item after the first starts at the next print zone, at least one blank after the last.
+class ZoneLine {
+public:
+    ZoneLine() { line_.reserve(12 * PrintZoneWidth); }
+    ZoneLine& operator<<(QStringView item) {
+        if (items_++ > 0) line_.resize((line_.size() / PrintZoneWidth + 1) * PrintZoneWidth, u' ');
+        line_ += item;
+        return *this;
     }
-    line.append(QStringLiteral("\r\n"));
-    return line;
+    QString finish() {
+        line_ += QStringLiteral("\r\n");
+        return std::move(line_);
+    }
+
+private:
+    QString line_;
+    int items_ = 0;
+};
+
+}  // namespace
+
+QString printZoneLine(const QStringList& items) {
+    ZoneLine line;
+    for (const QString& item : items) line << item;
+    return line.finish();
 }
 
 QString fileHeaderLine() {
@@ -26,11 +44,13 @@ QString fileHeaderLine() {
 }
 
 QString fileDataLine(const device::LogRecord& r, const QLocale& locale) {
-    return printZoneLine({device::formatRegionalDate(r.date, locale),
-                          device::formatRegionalTime(r.time, locale), r.measuredPh, r.targetPh,
-                          r.valveHex, device::formatSigned(r.raw), device::formatSigned(r.limit),
-                          device::formatSigned(r.raw7), device::formatSigned(r.raw4),
-                          device::formatSigned(r.k), device::formatSigned(r.m)});
+    using device::formatSigned;
+    return (ZoneLine() << device::formatRegionalDate(r.date, locale)
+                       << device::formatRegionalTime(r.time, locale) << r.measuredPh << r.targetPh
+                       << r.valveHex << formatSigned(r.raw) << formatSigned(r.limit)
+                       << formatSigned(r.raw7) << formatSigned(r.raw4) << formatSigned(r.k)
+                       << formatSigned(r.m))
+        .finish();
 }
 
 QString textLogLine(const device::LogRecord& r, const QLocale& locale) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "Frames.h"
 #include "device/Countdown.h"
 #include "device/Frame.h"
@@ -56,6 +58,13 @@ TEST(FrameFormat, TextsOfRegisters) {
     EXPECT_EQ(formatBracketed(0), "[ 0]");
     EXPECT_EQ(formatBracketed(65535), "[ 65535]");
     EXPECT_EQ(formatSigned(766), " 766");
+    EXPECT_EQ(formatSigned(-5), "-5");
+    EXPECT_EQ(formatSigned(0), " 0");
+    EXPECT_EQ(formatSigned(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
+    EXPECT_EQ(formatBracketed(-1), "[-1]");
+    EXPECT_EQ(formatHundredths(-5, kPeriod), "-0.05");
+    EXPECT_EQ(formatHundredths(-700, kPeriod), "-7");
+    EXPECT_EQ(formatHundredths(1005, u"\u066B"), "10\u066B05");  // a non-Latin separator
 }
 
 TEST(FrameFormat, PhRoundsHalvesToEvenExactly) {
