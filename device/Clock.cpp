@@ -1,6 +1,7 @@
 #include "Clock.h"
 
 #include <QElapsedTimer>
+#include <limits>
 
 #if defined(Q_OS_LINUX)
 #include <time.h>
@@ -16,7 +17,21 @@ namespace device {
 namespace {
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    // The local time, from the zone's offset to UTC. Working out that offset checks the zone
+    // file on every call, twice a frame at the line's rate, so it is kept for a second at a
+    // time, and only when the offset at the end of that second is the same: a change of
+    // season is never crossed, and a change of zone shows within the second.
+    QDateTime now() const override {
+        const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+        if (utcMs < offsetFromMs_ || utcMs >= offsetFromMs_ + OffsetKeptMs) {
+            offsetSeconds_ = offsetAt(utcMs);
+            offsetFromMs_ = offsetAt(utcMs + OffsetKeptMs) == offsetSeconds_
+                                ? utcMs
+                                : std::numeric_limits<qint64>::min();
+            if (offsetFromMs_ != utcMs) return QDateTime::fromMSecsSinceEpoch(utcMs);
+        }
+        return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, offsetSeconds_);
+    }
     // A clock that keeps counting while the computer sleeps: a device silent through a night
     // of standby has been silent all that time.
     qint64 steadyMs() const override {
@@ -30,6 +45,14 @@ public:
         return QElapsedTimer::msecsSinceReference();
 #endif
     }
+
+private:
+    static constexpr qint64 OffsetKeptMs = 1000;
+    static int offsetAt(qint64 utcMs) {
+        return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::LocalTime).offsetFromUtc();
+    }
+    mutable qint64 offsetFromMs_ = std::numeric_limits<qint64>::min();
+    mutable int offsetSeconds_ = 0;
 };
 }  // namespace
 

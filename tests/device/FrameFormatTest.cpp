@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "Frames.h"
+#include "device/Clock.h"
 #include "device/Countdown.h"
 #include "device/Frame.h"
 #include "device/NumberText.h"
@@ -146,4 +150,28 @@ TEST(FrameFormat, RoundHalfEven) {
     EXPECT_DOUBLE_EQ(roundHalfEven(2.5, 0), 2.0);
     EXPECT_DOUBLE_EQ(roundHalfEven(-2.5, 0), -2.0);
     EXPECT_DOUBLE_EQ(roundHalfEven(3.5, 0), 4.0);
+}
+
+// The system clock keeps the zone's offset for a second at a time; the local time must still be
+// the system's own, and a new zone must show once that second is over.
+TEST(SystemClock, LocalTimeFollowsTheZoneWithinASecond) {
+    const QByteArray savedZone = qgetenv("TZ");
+    const auto wallMsApart = [](const QDateTime& a, const QDateTime& b) {
+        return std::abs(
+            QDateTime(a.date(), a.time(), Qt::UTC).msecsTo(QDateTime(b.date(), b.time(), Qt::UTC)));
+    };
+    const Clock& clock = Clock::system();
+    qputenv("TZ", "UTC0");
+    clock.now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_LT(wallMsApart(clock.now(), QDateTime::currentDateTime()), 1000);
+    qputenv("TZ", "EXT-5");  // five hours ahead of UTC
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const QDateTime shifted = clock.now();
+    EXPECT_EQ(shifted.offsetFromUtc(), 5 * 3600);
+    EXPECT_LT(wallMsApart(shifted, QDateTime::currentDateTime()), 1000);
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
 }
