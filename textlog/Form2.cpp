@@ -86,8 +86,12 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     {
         const QSignalBlocker blocker(quiet ? layout : nullptr);
         QTextCursor end(document);
+        // Within an edit block the cursor skips laying out the line it stops at to find its
+        // x position, which nobody asks for; the document lays out the new lines anyway.
+        end.beginEditBlock();
         end.setPosition(document->characterCount() - 1);  // before the closing separator
         end.insertText(paragraphs);
+        end.endEditBlock();
     }
     if (quiet && visible) emit layout->documentSizeChanged(layout->documentSize());
 
