@@ -7,11 +7,52 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <optional>
 #include <utility>
 
 namespace textlog {
+
+namespace {
+
+// A scroll bar that repaints for a new range only when what it shows changes. Lines come ten
+// times a second; over a long log the slider moves by a pixel only now and then, and a scroll
+// bar is among the costliest controls to paint.
+class LogScrollBar final : public QScrollBar {
+public:
+    explicit LogScrollBar(Qt::Orientation orientation) : QScrollBar(orientation) {}
+
+protected:
+    void sliderChange(SliderChange change) override {
+        const bool sameLook = (change == SliderRangeChange || change == SliderStepsChange) &&
+                              painted_ && *painted_ == look();
+        if (!sameLook) QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        painted_ = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look {
+        QRect slider;
+        bool atMinimum, atMaximum, empty;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
+                value() == minimum(), value() == maximum(), minimum() == maximum()};
+    }
+    std::optional<Look> painted_;
+};
+
+}  // namespace
 
 Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Text log  Vellicor"));
@@ -25,6 +66,8 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(pa
     font.setPointSizeF(9.75);
     RichTextBox1->setFont(font);
     RichTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichTextBox1->setVerticalScrollBar(new LogScrollBar(Qt::Vertical));
+    RichTextBox1->setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal));
     // Logged lines are not the user's edits; undo must not take them back, and an undo stack
     // would grow by one entry per line for as long as logging runs.
     RichTextBox1->document()->setUndoRedoEnabled(false);
