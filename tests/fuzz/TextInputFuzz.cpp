@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "device/NumberText.h"
 #include "device/MSComm.h"
+#include "device/NumberText.h"
 #include "graph/GraphDrawing.h"
 #include "mainwindow/PortNames.h"
 
