@@ -99,11 +99,14 @@ QByteArray frameFor(std::int64_t i) {
     return QByteArray(reinterpret_cast<const char*>(bytes), 12);
 }
 
-// "[ 812]" -> 812
+// "[ 812]" -> 812. Read in place: the harness runs on the program's thread, and its own
+// allocations would be billed to the program.
 std::int64_t bracketedValue(const QString& text) {
-    QString digits = text;
-    digits.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
-    return digits.trimmed().toLongLong();
+    std::int64_t value = 0;
+    for (const QChar c : text) {
+        if (c.isDigit()) value = value * 10 + c.digitValue();
+    }
+    return value;
 }
 
 struct ScriptedDialog final : textlog::SaveDialog {
