@@ -1,6 +1,8 @@
 #include "MeasurementHistory.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace device {
 
@@ -11,7 +13,15 @@ void MeasurementHistory::AppendSample(std::int32_t raw, const QString& timeText,
         std::move(entries.begin() + 1, entries.begin() + HistoryNewest + 1, entries.begin());
     };
     shift(PhHistory);
-    shift(TimeHistory);
+    // 560 string moves one by one cost more than the rest of a frame's decoding. A QString
+    // may change address as plain bytes (Qt moves them so in its own containers), so entry 0
+    // lets go of its text and the others slide down in one copy; the newest slot, whose bytes
+    // now also sit one slot lower, starts over as an empty string.
+    static_assert(QTypeInfo<QString>::isRelocatable);
+    TimeHistory[0].~QString();
+    std::memmove(static_cast<void*>(TimeHistory.data()), TimeHistory.data() + 1,
+                 HistoryNewest * sizeof(QString));
+    new (&TimeHistory[HistoryNewest]) QString();
     shift(ValveHistory);
     shift(LimitHistory);
     PhHistory[HistoryNewest] = raw;
