@@ -80,18 +80,51 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(pa
 
     refresh_.setSingleShot(true);
     refresh_.setInterval(RefreshIntervalMs);
-    connect(&refresh_, &QTimer::timeout, this, &Form2::flushPendingLines);
+    connect(&refresh_, &QTimer::timeout, this, [this] {
+        const bool gathered = !pending_.isEmpty();
+        putPendingLines();
+        // A hidden box keeps gathering for as long as lines keep coming.
+        if (gathered && !isVisible()) refresh_.start();
+    });
+
+    rangeInterval_.setSingleShot(true);
+    rangeInterval_.setInterval(ScrollRangeIntervalMs);
+    connect(&rangeInterval_, &QTimer::timeout, this, [this] {
+        if (!rangeStale_) return;
+        updateScrollRange();
+        rangeInterval_.start();
+    });
+    const std::initializer_list<QObject*> parts = {RichTextBox1, RichTextBox1->viewport(),
+                                                   RichTextBox1->verticalScrollBar(),
+                                                   RichTextBox1->horizontalScrollBar()};
+    for (QObject* part : parts) part->installEventFilter(this);
 
     if (showMainWindow) showMainWindow();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            if (rangeStale_) updateScrollRange();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form2::appendLine(const QString& line) {
     // The document keeps one block per line; the CR LF of a line becomes the block break.
     QString paragraphs = line;
     paragraphs.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (!isVisible()) {
-        // Nothing is painted while hidden, so there is nothing to gather.
+    if (!isVisible() && !refresh_.isActive()) {
+        // Hidden, nothing is painted, yet each insertion still costs the document a new block
+        // and a layout. A line after a quiet interval goes in at once; those that follow it
+        // within the interval go in together when it ends.
         insertAtEnd(paragraphs);
+        refresh_.start();
         return;
     }
     pending_ += paragraphs;
@@ -99,10 +132,20 @@ void Form2::appendLine(const QString& line) {
 }
 
 void Form2::flushPendingLines() {
+    putPendingLines();
+    if (rangeStale_) updateScrollRange();
+}
+
+void Form2::putPendingLines() {
     refresh_.stop();
     if (pending_.isEmpty()) return;
     const QString lines = std::exchange(pending_, QString());
     insertAtEnd(lines);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    flushPendingLines();  // before the first paint
+    QWidget::showEvent(event);
 }
 
 void Form2::hideEvent(QHideEvent* event) {
@@ -123,7 +166,8 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     QAbstractTextDocumentLayout* const layout = document->documentLayout();
     // Lines added below the last one on screen change nothing there but the scroll bars, yet
     // the layout would have the whole box repainted for them. Then it stays quiet and only the
-    // scroll bars hear of the new size; a hidden box's bars are set when it is shown.
+    // scroll bars hear of the new size, at their own pace; a hidden box's bars are set when it
+    // is shown.
     const bool visible = isVisible();
     const bool quiet = !visible || lastShownBlock() < document->blockCount() - 1;
     {
@@ -136,7 +180,11 @@ void Form2::insertAtEnd(const QString& paragraphs) {
         end.insertText(paragraphs);
         end.endEditBlock();
     }
-    if (quiet && visible) emit layout->documentSizeChanged(layout->documentSize());
+    if (quiet && visible) {
+        noteScrollRangeChange();
+    } else if (visible) {
+        rangeStale_ = false;  // the layout has told the scroll bars itself
+    }
 
     // A user cursor sitting at the very end would be pushed along by the insertion.
     QTextCursor restored = RichTextBox1->textCursor();
@@ -147,6 +195,23 @@ void Form2::insertAtEnd(const QString& paragraphs) {
     }
     vertical->setValue(top);
     horizontal->setValue(left);
+}
+
+void Form2::noteScrollRangeChange() {
+    if (rangeInterval_.isActive()) {
+        rangeStale_ = true;
+        return;
+    }
+    updateScrollRange();
+    rangeInterval_.start();
+}
+
+void Form2::updateScrollRange() {
+    rangeStale_ = false;
+    // A hidden box's bars are set when it is shown.
+    if (!isVisible()) return;
+    QAbstractTextDocumentLayout* const layout = RichTextBox1->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
 }
 
 int Form2::lastShownBlock() const {
@@ -167,6 +232,8 @@ void Form2::Command1_Click() {
 void Form2::closeEvent(QCloseEvent* event) {
     // Closing discards the lines shown; the next logged line goes to a fresh window.
     refresh_.stop();
+    rangeInterval_.stop();
+    rangeStale_ = false;
     pending_.clear();
     RichTextBox1->clear();
     event->accept();

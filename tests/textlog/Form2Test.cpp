@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 
 #include "LoggingHarness.h"
 #include "PseudoTerminal.h"
@@ -84,6 +85,28 @@ TEST(Form2Text, ShownWindowGathersLinesIntoOneRefreshAndLosesNone) {
     EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\n");
 }
 
+TEST(Form2Text, HiddenWindowTakesABurstsFirstLineAtOnceAndTheRestWhenTheIntervalEnds) {
+    textlog::Form2 form(nullptr);
+    form.appendLine("a\r\n");
+    form.appendLine("b\r\n");
+    form.appendLine("c\r\n");
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\n");
+    EXPECT_EQ(form.text(), "a\r\nb\r\nc\r\n");
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return form.RichTextBox1->toPlainText() == "a\nb\nc\n"; }));
+    // A steady stream stays gathered; after a quiet interval a line goes straight in again.
+    form.appendLine("d\r\n");
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\n");
+    QTest::qWait(3 * textlog::Form2::RefreshIntervalMs);
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\n");
+    form.appendLine("e\r\n");
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\ne\n");
+    // Showing puts what waits into the box before anything is painted.
+    form.appendLine("f\r\n");
+    form.show();
+    EXPECT_EQ(form.RichTextBox1->toPlainText(), "a\nb\nc\nd\ne\nf\n");
+}
+
 // What the window system was given must match a full repaint after every refresh: lines added
 // in view, below it, after the user scrolled to the end and back to the top. Lines below the view
 // must not repaint the text at all.
@@ -138,6 +161,57 @@ TEST(Form2Text, ScreenMatchesTheBoxAfterEachRefreshAndLinesBelowPaintNothing) {
     hidden.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(hidden.RichTextBox1->verticalScrollBar()->maximum(), bar->maximum());
+}
+
+// Lines landing below the view reach the scroll bars at once after a quiet second, then at
+// most once a second, and at once when the user reaches for the box: Ctrl+End must find the
+// last line, not the end the bars knew of.
+TEST(Form2Text, ScrollRangeBelowTheViewCatchesUpWithinASecondAndOnTheUsersKey) {
+    const auto rangeOfOneGo = [](const QString& text) {
+        textlog::Form2 fresh(nullptr);
+        fresh.show();
+        fresh.appendLine(text);
+        fresh.flushPendingLines();
+        QCoreApplication::processEvents();
+        return fresh.RichTextBox1->verticalScrollBar()->maximum();
+    };
+    textlog::Form2 form(nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QScrollBar* bar = form.RichTextBox1->verticalScrollBar();
+    int line = 0;
+    const auto add = [&](int lines) {
+        for (int i = 0; i < lines; ++i, ++line) form.appendLine(QString("%1\tline\r\n").arg(line));
+    };
+    const auto inBox = [&] { return form.RichTextBox1->toPlainText().count(u'\n') == line; };
+    add(60);
+    form.flushPendingLines();
+    QTest::qWait(textlog::Form2::ScrollRangeIntervalMs + 200);
+    ASSERT_EQ(bar->value(), 0);
+
+    add(8);  // after a quiet second: at once
+    ASSERT_TRUE(testsupport::waitUntil(inBox));
+    EXPECT_EQ(bar->maximum(), rangeOfOneGo(form.text()));
+    const int known = bar->maximum();
+    add(8);  // within the second: held, then caught up
+    ASSERT_TRUE(testsupport::waitUntil(inBox));
+    EXPECT_EQ(bar->maximum(), known);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return bar->maximum() == known + 8; }));
+    EXPECT_EQ(bar->maximum(), rangeOfOneGo(form.text()));
+
+    add(8);  // after the key, nothing is held
+    ASSERT_TRUE(testsupport::waitUntil(inBox));
+    add(8);
+    ASSERT_TRUE(testsupport::waitUntil(inBox));
+    QTest::keyClick(form.RichTextBox1, Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), rangeOfOneGo(form.text()));
+    EXPECT_EQ(bar->value(), bar->maximum());
+    // The last logged line is on screen (the empty block after it may be too).
+    const QTextBlock bottom =
+        form.RichTextBox1->cursorForPosition(QPoint(0, form.RichTextBox1->viewport()->height() - 1))
+            .block();
+    EXPECT_GE(bottom.blockNumber(), line - 1);
 }
 
 TEST(Form2Text, UndoDoesNotTakeBackLoggedLines) {
