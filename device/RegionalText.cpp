@@ -58,7 +58,15 @@ QString formatRegionalDate(const QDate& d, const QLocale& locale) {
 }
 
 QString formatSampleTime(const QTime& t) {
-    return t.toString(QStringLiteral("HH:mm"));
+    // Samples can come many times a minute, and a minute has one text.
+    thread_local int lastMinute = -1;
+    thread_local QString last;
+    const int minute = t.isValid() ? t.hour() * 60 + t.minute() : -2;
+    if (minute != lastMinute) {
+        last = t.toString(QStringLiteral("HH:mm"));
+        lastMinute = minute;
+    }
+    return last;
 }
 
 }  // namespace device

@@ -43,21 +43,30 @@ QString fileHeaderLine() {
                           QStringLiteral("k"), QStringLiteral("m")});
 }
 
-QString fileDataLine(const device::LogRecord& r, const QLocale& locale) {
+LineStamp lineStamp(const device::LogRecord& r, const QLocale& locale) {
+    return {device::formatRegionalDate(r.date, locale), device::formatRegionalTime(r.time, locale)};
+}
+
+QString fileDataLine(const device::LogRecord& r, const LineStamp& stamp) {
     using device::formatSigned;
-    return (ZoneLine() << device::formatRegionalDate(r.date, locale)
-                       << device::formatRegionalTime(r.time, locale) << r.measuredPh << r.targetPh
-                       << r.valveHex << formatSigned(r.raw) << formatSigned(r.limit)
-                       << formatSigned(r.raw7) << formatSigned(r.raw4) << formatSigned(r.k)
-                       << formatSigned(r.m))
+    return (ZoneLine() << stamp.date << stamp.time << r.measuredPh << r.targetPh << r.valveHex
+                       << formatSigned(r.raw) << formatSigned(r.limit) << formatSigned(r.raw7)
+                       << formatSigned(r.raw4) << formatSigned(r.k) << formatSigned(r.m))
         .finish();
 }
 
-QString textLogLine(const device::LogRecord& r, const QLocale& locale) {
+QString fileDataLine(const device::LogRecord& r, const QLocale& locale) {
+    return fileDataLine(r, lineStamp(r, locale));
+}
+
+QString textLogLine(const device::LogRecord& r, const LineStamp& stamp) {
     const QChar tab(u'\t');
-    return device::formatRegionalDate(r.date, locale) + u' ' +
-           device::formatRegionalTime(r.time, locale) + QStringLiteral("  ") + r.measuredPh + tab +
-           r.targetPh + tab + r.valveHex + QStringLiteral("\r\n");
+    return stamp.date + u' ' + stamp.time + QStringLiteral("  ") + r.measuredPh + tab + r.targetPh +
+           tab + r.valveHex + QStringLiteral("\r\n");
+}
+
+QString textLogLine(const device::LogRecord& r, const QLocale& locale) {
+    return textLogLine(r, lineStamp(r, locale));
 }
 
 }  // namespace textlog

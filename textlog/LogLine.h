@@ -19,11 +19,21 @@ QString printZoneLine(const QStringList& items);
 // The first line of every log file; its columns stand above the data lines' items.
 QString fileHeaderLine();
 
+// A logged frame's date and time in the user's regional formats, worked out once for both of
+// its lines: asking the system for its formats is most of the cost of a line.
+struct LineStamp {
+    QString date;
+    QString time;
+};
+LineStamp lineStamp(const device::LogRecord& record, const QLocale& locale);
+
 // One logged frame as the log file holds it.
+QString fileDataLine(const device::LogRecord& record, const LineStamp& stamp);
 QString fileDataLine(const device::LogRecord& record, const QLocale& locale);
 
 // One logged frame as the text log window shows it: date, time, measured pH, target pH and
 // valve, ending with CR LF.
+QString textLogLine(const device::LogRecord& record, const LineStamp& stamp);
 QString textLogLine(const device::LogRecord& record, const QLocale& locale);
 
 }  // namespace textlog

@@ -67,11 +67,11 @@ void LogSession::saveLog() {
 
 void LogSession::logSample(const device::LogRecord& record) {
     if (!isLogging()) return;
-    const QLocale locale;
-    const bool written = file_->writeLine(fileDataLine(record, locale));
+    const LineStamp stamp = lineStamp(record, QLocale());
+    const bool written = file_->writeLine(fileDataLine(record, stamp));
     // The window gets its line whatever became of the file's.
     if (hooks_.textLogWindow) {
-        if (Form2* window = hooks_.textLogWindow()) window->appendLine(textLogLine(record, locale));
+        if (Form2* window = hooks_.textLogWindow()) window->appendLine(textLogLine(record, stamp));
     }
     noteWrite(written);
 }

@@ -109,6 +109,11 @@ TEST(FrameFormat, UpdateRateAcceptsOnlyReachableWholeNumbers) {
 TEST(FrameFormat, SampleTimeIsAlwaysHoursAndMinutes) {
     EXPECT_EQ(formatSampleTime(QTime(9, 5, 7)), "09:05");
     EXPECT_EQ(formatSampleTime(QTime(21, 45, 0)), "21:45");
+    // The text of the last minute is kept: a new hour or an invalid time must still change it.
+    EXPECT_EQ(formatSampleTime(QTime(21, 45, 59)), "21:45");
+    EXPECT_EQ(formatSampleTime(QTime(22, 45, 0)), "22:45");
+    EXPECT_EQ(formatSampleTime(QTime()), "");
+    EXPECT_EQ(formatSampleTime(QTime(22, 45, 1)), "22:45");
     // A 12-hour regional format must not leak into the sample's time text.
     const QString regional = formatRegionalTime(QTime(9, 5, 7), kPeriod);
     EXPECT_TRUE(regional.startsWith("9:05:07")) << regional.toStdString();
