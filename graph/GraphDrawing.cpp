@@ -8,6 +8,7 @@
 
 #include "GraphText.h"
 #include "Raster.h"
+#include "SurfaceMemory.h"
 #include "device/NumberText.h"
 #include "device/RegionalText.h"
 
@@ -31,13 +32,22 @@ void ensureFormat(QImage& image) {
     if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
 }
 
-// Fills, axes, grid and ticks. Plain pixel work, cheaper to repeat than to keep a copy of.
+// Fills, axes, grid and ticks. The fills are most of the work, so on the surface drawn last
+// time only what was drawn over them is filled again; the axes, grid and ticks are redrawn
+// whole, which leaves their pixels as they were wherever nothing covered them.
 void drawFramePixels(QImage& image, bool showGrid) {
+    SurfaceMemory& memory = surfaceMemory();
+    const SurfaceDamage* const drawnOver = memory.drawnOverFrame(image, showGrid);
     Raster raster(image);
     // Black from (0, 0) to (700, 380), which reaches past every edge of the surface, then the
     // plot area over it.
-    raster.fillAround(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::Black));
-    raster.fill(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::DarkBlue));
+    if (drawnOver) {
+        raster.refillAround(*drawnOver, PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::Black),
+                            rgbOf(bgr::DarkBlue));
+    } else {
+        raster.fillAround(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::Black));
+        raster.fill(PlotLeft, PlotTop, PlotRight, PlotBottom, rgbOf(bgr::DarkBlue));
+    }
 
     const QRgb grey = rgbOf(bgr::LightGrey);
     raster.line(PlotLeft, PlotBottom, PlotRight, PlotBottom, grey);
@@ -61,6 +71,7 @@ void drawFramePixels(QImage& image, bool showGrid) {
 
     for (int x = 15; x <= 575; x += 40) raster.dottedLine(x, 353, x, 350, white);
     for (int x = 15; x <= 575; x += 20) raster.dottedLine(x, 352, x, 350, white);
+    memory.frameLaid(image, showGrid);
 }
 
 int mapY(double offset, double slope, double raw) {
@@ -220,7 +231,8 @@ void drawFixedScaleGraph(QImage& image, const MeasurementHistory& history, Curve
         texts.push_back({592, label.y, QString::fromLatin1(label.text), fromBgr(label.colour)});
     printTexts(image, texts);
 
-    Raster raster(image);
+    SurfaceMemory& memory = surfaceMemory();
+    Raster raster(image, memory.damageFor(image));
     const double offset = history.FixedOffset;
     const double slope = history.FixedSlope;
     if (options.showLimit) drawLimitLine(raster, history, offset, slope);
@@ -234,6 +246,7 @@ void drawFixedScaleGraph(QImage& image, const MeasurementHistory& history, Curve
     }
 
     if (options.showValve) drawValveBars(raster, history);
+    memory.wrote(image);
 }
 
 void drawSelfDefinedGraph(QImage& image, MeasurementHistory& history, double minimum, bool magnify,
@@ -250,7 +263,8 @@ void drawSelfDefinedGraph(QImage& image, MeasurementHistory& history, double min
     }
     printTexts(image, texts);
 
-    Raster raster(image);
+    SurfaceMemory& memory = surfaceMemory();
+    Raster raster(image, memory.damageFor(image));
     const double offset = history.SelfOffset;
     const double slope = history.SelfSlope;
     if (options.showLimit) drawLimitLine(raster, history, offset, slope);
@@ -272,6 +286,7 @@ void drawSelfDefinedGraph(QImage& image, MeasurementHistory& history, double min
     }
 
     if (options.showValve) drawValveBars(raster, history);
+    memory.wrote(image);
 }
 
 }  // namespace graph

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "Raster.h"
+#include "SurfaceMemory.h"
 
 namespace graph {
 
@@ -29,6 +30,7 @@ struct Sprite {
         uchar coverage;
     };
     std::vector<Pixel> pixels;
+    QRect bounds;  // of the pixels
 };
 
 struct SpriteKey {
@@ -100,9 +102,10 @@ private:
             const auto* line = reinterpret_cast<const QRgb*>(band.constScanLine(row));
             for (int column = 0; column < width; ++column) {
                 const int coverage = qGreen(line[column]);
-                if (coverage != 0)
-                    sprite.pixels.push_back(
-                        {area.left() + column, area.top() + row, static_cast<uchar>(coverage)});
+                if (coverage == 0) continue;
+                const QPoint at(area.left() + column, area.top() + row);
+                sprite.pixels.push_back({at.x(), at.y(), static_cast<uchar>(coverage)});
+                sprite.bounds |= QRect(at, QSize(1, 1));
             }
         }
         return sprite;
@@ -129,6 +132,8 @@ int blend(int over, int under, int coverage) {
 // after the pixel work; none of them overlaps a line, so the order is unchanged on screen.
 void printTexts(QImage& image, const std::vector<TextItem>& items) {
     TextSprites& sprites = textSprites();
+    SurfaceMemory& memory = surfaceMemory();
+    SurfaceDamage* const damage = memory.damageFor(image);
     auto* const bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
     for (const TextItem& item : items) {
@@ -136,6 +141,10 @@ void printTexts(QImage& image, const std::vector<TextItem>& items) {
         // The sprites were taken on a surface of this very size, so every pixel fits.
         const Sprite& sprite = sprites.find(image, item.x, item.y, item.text);
         const QRgb colour = item.colour.rgb();
+        if (damage && !sprite.bounds.isEmpty()) {
+            damage->add(sprite.bounds.left(), sprite.bounds.top(), sprite.bounds.right(),
+                        sprite.bounds.bottom());
+        }
         for (const Sprite::Pixel& p : sprite.pixels) {
             QRgb* const pixel = bits + p.y * stride + p.x;
             if (p.coverage == 255) {
@@ -147,6 +156,7 @@ void printTexts(QImage& image, const std::vector<TextItem>& items) {
                           blend(qBlue(colour), qBlue(*pixel), p.coverage));
         }
     }
+    memory.wrote(image);
 }
 
 }  // namespace graph

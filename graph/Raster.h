@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "SurfaceMemory.h"
+
 // The graph's pixel work, straight into the surface image at its device pixel ratio.
 namespace graph {
 
@@ -34,12 +36,14 @@ private:
 // and lose their end like every other line here.
 class Raster {
 public:
-    explicit Raster(QImage& image)
+    // With damage, every pixel written is noted there.
+    explicit Raster(QImage& image, SurfaceDamage* damage = nullptr)
         : bits_(reinterpret_cast<QRgb*>(image.bits())),
           stride_(image.bytesPerLine() / static_cast<int>(sizeof(QRgb))),
           width_(image.width()),
           height_(image.height()),
-          scale_(image.devicePixelRatio()) {}
+          scale_(image.devicePixelRatio()),
+          damage_(damage) {}
 
     void point(int x, int y, QRgb colour) { brushAt(scale_(x), scale_(y), colour); }
 
@@ -59,6 +63,22 @@ public:
         fillDevice(0, top, left - 1, bottom, colour);
         fillDevice(right + 1, top, width_ - 1, bottom, colour);
         fillDevice(0, bottom + 1, width_ - 1, height_ - 1, colour);
+    }
+
+    // Within the damaged spans only: what fillAround with the first colour, then fill with the
+    // second, leave there.
+    void refillAround(const SurfaceDamage& damage, int x1, int y1, int x2, int y2, QRgb around,
+                      QRgb inside) {
+        const int left = scale_(std::min(x1, x2));
+        const int top = scale_(std::min(y1, y2));
+        const int right = scale_(std::max(x1, x2) + 1) - 1;
+        const int bottom = scale_(std::max(y1, y2) + 1) - 1;
+        damage.forEachSpan([&](int y, int from, int to) {
+            if (y < top || y > bottom) return fillDevice(from, y, to, y, around);
+            fillDevice(from, y, std::min(to, left - 1), y, around);
+            fillDevice(std::max(from, left), y, std::min(to, right), y, inside);
+            fillDevice(std::max(from, right + 1), y, to, y, around);
+        });
     }
 
     // One stroke from the first point towards the second, without the second.
@@ -84,8 +104,10 @@ public:
 private:
     void pixel(int x, int y, QRgb colour) {
         if (static_cast<unsigned>(x) < static_cast<unsigned>(width_) &&
-            static_cast<unsigned>(y) < static_cast<unsigned>(height_))
+            static_cast<unsigned>(y) < static_cast<unsigned>(height_)) {
             bits_[y * stride_ + x] = colour;
+            if (damage_) damage_->add(x, y, x, y);
+        }
     }
 
     void brushAt(int x, int y, QRgb colour) {
@@ -101,6 +123,7 @@ private:
         const int top = std::max(0, y1);
         const int bottom = std::min(height_ - 1, y2);
         if (left > right || top > bottom) return;
+        if (damage_) damage_->add(left, top, right, bottom);
         for (int y = top; y <= bottom; ++y)
             std::fill(bits_ + y * stride_ + left, bits_ + y * stride_ + right + 1, colour);
     }
@@ -120,6 +143,9 @@ private:
                             std::min(y1, y2) >= 0 && std::max(y1, y2) + size <= height_;
         if (inside && size == 1) {
             // The common case, a curve segment or a bar: step through memory directly.
+            if (damage_ && major > 0)
+                damage_->add(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
+                             std::max(y1, y2));
             const qsizetype majorStep = alongX ? sx : sy * qsizetype{stride_};
             const qsizetype minorStep = alongX ? sy * qsizetype{stride_} : sx;
             qsizetype at = y1 * qsizetype{stride_} + x1;
@@ -159,6 +185,7 @@ private:
     int width_;
     int height_;
     DeviceScale scale_;
+    SurfaceDamage* damage_;
 };
 
 }  // namespace graph

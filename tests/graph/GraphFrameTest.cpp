@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 #include "GraphTestSupport.h"
+#include "graph/SurfaceMemory.h"
 
 using namespace graph;
 using graphtest::countColour;
@@ -34,6 +37,53 @@ TEST_F(GraphFrame, FillsCoverSurfaceAndPlotAreaAndEraseOldDrawing) {
     const QRect inside(16, 30, 559, 320);
     EXPECT_EQ(countColour(image, inside, bgr::DarkBlue), inside.width() * inside.height());
     EXPECT_EQ(countColour(image, image.rect(), 0x00FFFF), 0);
+}
+
+// A frame laid on the surface drawn last fills again only what was drawn over the last one.
+// Whatever was drawn, at any ratio, with the grid switched and after the surface was painted
+// on by other means, the result must be exactly what a fresh surface shows.
+TEST_F(GraphFrame, RedrawOnTheSameSurfaceEqualsAFreshOne) {
+    graphtest::roundCalibration(history);
+    history.computeFixedMapping();
+    computeScaleMappings(history, 6.0, false);
+    const auto drawStep = [&](QImage& image, int step) {
+        for (int i = 0; i <= 560; ++i) {
+            history.PhHistory[i] = 400 + (i * (step + 3) * 37 + step * 101) % 420;
+            history.ValveHistory[i] = (i + step) % 3 == 0;
+            history.LimitHistory[i] = 600 + step * 20;
+            history.TimeHistory[i] =
+                QStringLiteral("%1:%2").arg(9 + step).arg(i % 60, 2, 10, QLatin1Char('0'));
+        }
+        const bool grid = step != 3;
+        const HeaderTexts h{QString::number(6.5 + step / 10.0), header.targetPh};
+        drawGraphFrame(image, history, grid, h, now.addSecs(step));
+        const CurveOptions options{step % 3 != 0, step % 2 == 0};
+        if (step % 2 == 1)
+            drawSelfDefinedGraph(image, history, 6.0 + step / 10.0, step == 5, options);
+        else
+            drawFixedScaleGraph(image, history, options);
+    };
+    constexpr int Steps = 7;
+    for (const qreal ratio : {1.0, 1.25, 2.0}) {
+        std::vector<QImage> fresh;
+        for (int step = 0; step < Steps; ++step) {
+            fresh.push_back(makeSurfaceImage(ratio));
+            drawStep(fresh.back(), step);
+        }
+        QImage kept = makeSurfaceImage(ratio);
+        for (int step = 0; step < Steps; ++step) {
+            if (step == 5) {
+                QPainter painter(&kept);
+                painter.fillRect(QRect(100, 100, 50, 50), Qt::green);
+            }
+            // Only the first drawing, the grid's switches and the painting lay it in full.
+            const bool quick = step != 0 && step != 3 && step != 4 && step != 5;
+            EXPECT_EQ(surfaceMemory().drawnOverFrame(kept, step != 3) != nullptr, quick)
+                << ratio << " " << step;
+            drawStep(kept, step);
+            EXPECT_TRUE(kept == fresh[static_cast<std::size_t>(step)]) << ratio << " " << step;
+        }
+    }
 }
 
 TEST_F(GraphFrame, ThreeAxesWithoutTop) {
