@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -191,12 +192,18 @@ TEST(Form2Text, ScrollRangeBelowTheViewCatchesUpWithinASecondAndOnTheUsersKey) {
 
     add(8);  // after a quiet second: at once
     ASSERT_TRUE(testsupport::waitUntil(inBox));
-    EXPECT_EQ(bar->maximum(), rangeOfOneGo(form.text()));
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
     const int known = bar->maximum();
+    const QString knownText = form.text();
     add(8);  // within the second: held, then caught up
     ASSERT_TRUE(testsupport::waitUntil(inBox));
-    EXPECT_EQ(bar->maximum(), known);
+    // A machine too busy to get here within the second has rightly caught up already.
+    if (sinceUpdate.elapsed() < textlog::Form2::ScrollRangeIntervalMs - 200) {
+        EXPECT_EQ(bar->maximum(), known);
+    }
     ASSERT_TRUE(testsupport::waitUntil([&] { return bar->maximum() == known + 8; }));
+    EXPECT_EQ(known, rangeOfOneGo(knownText));
     EXPECT_EQ(bar->maximum(), rangeOfOneGo(form.text()));
 
     add(8);  // after the key, nothing is held
