@@ -2,10 +2,12 @@
 // rate, with update rate 1 and a log file open. Prints frames sent and lost, CPU per frame,
 // resident memory and the latency from a frame's last byte written to its labels being set.
 //
-//   vellicor-soak [--frames N] [--period-ms P] [--dir DIR] [--windows W] [--cutecom]
+//   vellicor-soak [--frames N] [--period-ms P] [--dir DIR] [--windows W] [--cutecom] [--floor]
 //
 // --windows says which secondary windows stay open: both (the default), graph, textlog or
 // none. A closed one still exists hidden, as it does for a user who closed it.
+// --floor measures, instead of the program, the least any Qt program showing this line live
+// must do (see FloorProgram): the floor under the program's figures on this machine.
 // --cutecom also feeds the same frames, at the same moments, to the generic serial monitor
 // CuteCom on a second pseudo-terminal and reports its CPU over the same stretch. It needs an
 // X display ($DISPLAY), xdotool to press CuteCom's "Open", and runs CuteCom with a settings
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -25,6 +28,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -40,6 +44,7 @@
 #include "device/MeasurementHistory.h"
 #include "graph/Form3.h"
 #include "mainwindow/Form1.h"
+#include "mainwindow/RepaintPacer.h"
 #include "textlog/Form2.h"
 #include "textlog/LogSession.h"
 
@@ -131,6 +136,77 @@ public:
             (*shownNs)[index] = stamp;
         ++shownCount;
     }
+
+    qsizetype textLogChars() { return form2() ? form2()->text().size() : 0; }
+    void discardTextLog() {
+        if (textlog::Form2* window = form2()) window->Command1->click();
+    }
+    void finish() { Command7_Click(); }  // "Exit": closes the log file
+};
+
+// The least any Qt program showing this line live must do, for the floor under the program's
+// own figures: read each frame as it comes, write it to the log file as one line of about the
+// same length, and keep a window for each of the program's open ones showing the latest frame
+// at ten pictures a second.
+class FloorProgram {
+public:
+    std::vector<std::int64_t>* shownNs = nullptr;
+    std::int64_t shownCount = 0;
+    std::int64_t outOfOrder = 0;
+
+    explicit FloorProgram(int windows) {
+        QFont font;
+        font.setPointSize(24);
+        windows_.resize(static_cast<std::size_t>(windows));
+        for (auto& window : windows_) {
+            window = std::make_unique<QLabel>();
+            window->setFont(font);
+            window->resize(320, 120);
+            new mainwindow::RepaintPacer(window.get());
+        }
+        QObject::connect(&port_, &QSerialPort::readyRead, [this] { readArrived(); });
+    }
+
+    bool start(const QString& device, const QString& logPath) {
+        log_.setFileName(logPath);
+        if (!log_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            return false;
+        log_.write("frames\r\n");  // a header line, as the program's log has
+        for (auto& window : windows_) window->show();
+        port_.setPortName(device);
+        port_.setBaudRate(9600);
+        return port_.open(QIODevice::ReadOnly);
+    }
+
+    qsizetype textLogChars() const { return 0; }
+    void discardTextLog() {}
+    void finish() { log_.close(); }
+
+private:
+    void readArrived() {
+        waiting_ += port_.readAll();
+        while (waiting_.size() >= 12) {
+            const auto* b = reinterpret_cast<const quint8*>(waiting_.constData());
+            const std::int64_t index =
+                (std::int64_t{b[0]} | b[1] << 8) * 65536 + (b[10] | b[11] << 8);
+            QString line = QDateTime::currentDateTime().toString(Qt::ISODate);
+            for (int i = 0; i < 12; ++i) line += QString::number(b[i]).rightJustified(9);
+            line += QStringLiteral("\r\n");
+            log_.write(line.toLocal8Bit());
+            const QString shown = QString::number(index);
+            for (auto& window : windows_) window->setText(shown);
+            if (index != shownCount) ++outOfOrder;
+            if (index >= 0 && index < static_cast<std::int64_t>(shownNs->size()))
+                (*shownNs)[index] = nowNs();
+            ++shownCount;
+            waiting_.remove(0, 12);
+        }
+    }
+
+    QSerialPort port_;
+    QFile log_;
+    QByteArray waiting_;
+    std::vector<std::unique_ptr<QLabel>> windows_;
 };
 
 enum class Windows { Both, Graph, TextLog, None };
@@ -141,11 +217,12 @@ struct Options {
     QString dir;
     Windows windows = Windows::Both;
     bool cutecom = false;
+    bool floor = false;
 };
 
 const char* const Usage =
     "usage: vellicor-soak [--frames N] [--period-ms P] [--dir D] "
-    "[--windows both|graph|textlog|none] [--cutecom]";
+    "[--windows both|graph|textlog|none] [--cutecom] [--floor]";
 
 Windows parseWindows(const QString& text) {
     if (text == QLatin1String("both")) return Windows::Both;
@@ -174,6 +251,10 @@ Options parseOptions(const QStringList& args) {
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--cutecom")) {
             o.cutecom = true;
+            continue;
+        }
+        if (args[i] == QLatin1String("--floor")) {
+            o.floor = true;
             continue;
         }
         if (i + 1 >= args.size()) throw std::runtime_error(Usage);
@@ -335,71 +416,21 @@ int countLines(const QString& path) {
     return lines;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+// What the run shares between the program and the floor.
+struct Run {
     Options options;
-    try {
-        options = parseOptions(app.arguments());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 2;
-    }
-
-    QTemporaryDir temp;
-    const QString dir = options.dir.isEmpty() ? temp.path() : options.dir;
-    QDir().mkpath(dir);
-    ScriptedDialog dialog;
-    dialog.path = dir + QStringLiteral("/soak-log.txt");
-
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        return 1;
-    }
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-
-    std::unique_ptr<CuteCom> cutecom;
-    if (options.cutecom) {
-        cutecom = std::make_unique<CuteCom>();
-        if (!cutecom->start(temp.path() + QStringLiteral("/cutecom-settings"))) return 1;
-    }
-
-    std::vector<std::int64_t> shownNs(static_cast<std::size_t>(options.frames), 0);
-    std::vector<std::int64_t> sentNs(static_cast<std::size_t>(options.frames), 0);
-
-    device::MeasurementHistory history;
-    TimedForm1 form(history, dialog);
-    form.shownNs = &shownNs;
+    int master = -1;
+    CuteCom* cutecom = nullptr;
+    QString logPath;
+    std::vector<std::int64_t> shownNs, sentNs;
     QStringList messages;
-    form.reportError = [&](const QString& text) {
-        messages << text;
-        std::fprintf(stderr, "reported: %s\n", qPrintable(text));
-    };
-    form.show();
-    form.Text1->setText(QStringLiteral("1"));
-    form.Command6->click();  // "Save Log"
-    form.Command4->click();  // "Graph"
-    form.connectTo(QString::fromLocal8Bit(name));
-    if (!form.MSComm1.PortOpen() || !history.LogToFile) {
-        std::fprintf(stderr, "setup failed\n");
-        return 1;
-    }
-    // Closed windows come back hidden with the first frame, as they do for the user.
-    if (options.windows == Windows::Graph || options.windows == Windows::None)
-        form.form2()->Command1->click();
-    if (options.windows == Windows::TextLog || options.windows == Windows::None)
-        form.form3()->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    app.processEvents();
+};
 
+// Feeds the frames at the line's pace and reports what the subject made of them.
+template <class Subject>
+int measure(Subject& subject, Run& run) {
+    const Options& options = run.options;
+    CuteCom* const cutecom = run.cutecom;
     const long rssStartKiB = residentKiB();
     const double cpuStart = cpuSeconds(RUSAGE_SELF);
     const double systemStart = systemSeconds();
@@ -418,8 +449,8 @@ int main(int argc, char** argv) {
                 begin + std::chrono::duration_cast<SteadyClock::duration>(period * i));
             const QByteArray frame = frameFor(i);
             // Stamped before the call: the reader may set the labels before write() returns.
-            sentNs[static_cast<std::size_t>(i)] = nowNs();
-            if (::write(master, frame.constData(), frame.size()) != frame.size()) {
+            run.sentNs[static_cast<std::size_t>(i)] = nowNs();
+            if (::write(run.master, frame.constData(), frame.size()) != frame.size()) {
                 std::perror("write");
                 break;
             }
@@ -429,19 +460,19 @@ int main(int argc, char** argv) {
         writerDone = true;
     });
 
-    // Wait for the writer, then for the program to catch up or to stall for 5 s.
+    // Wait for the writer, then for the subject to catch up or to stall for 5 s.
     std::int64_t lastCount = -1;
     std::int64_t lastProgressNs = nowNs();
     // A loop of its own: quitting the application would close every window first.
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (form.shownCount != lastCount) {
-            lastCount = form.shownCount;
+        if (subject.shownCount != lastCount) {
+            lastCount = subject.shownCount;
             lastProgressNs = nowNs();
         }
         if (!writerDone) return;
-        if (form.shownCount >= options.frames || nowNs() - lastProgressNs > 5'000'000'000LL)
+        if (subject.shownCount >= options.frames || nowNs() - lastProgressNs > 5'000'000'000LL)
             loop.quit();
     });
     check.start(200);
@@ -453,36 +484,38 @@ int main(int argc, char** argv) {
     const double system = systemSeconds() - systemStart;
     const double cutecomCpu = cutecom ? cutecom->cpuSeconds() - cutecomStart : 0;
     const long rssEndKiB = residentKiB();
-    const qsizetype textLogChars = form.form2() ? form.form2()->text().size() : 0;
+    const qsizetype textLogChars = subject.textLogChars();
 
     // What the text log window holds: discard it and see how much memory goes with it.
-    if (textlog::Form2* window = form.form2()) window->Command1->click();
+    subject.discardTextLog();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     malloc_trim(0);
     const long rssWithoutTextLogKiB = residentKiB();
 
-    form.Command7_Click();                             // "Exit": closes the log file
-    const int logLines = countLines(dialog.path) - 1;  // less the header
+    subject.finish();
+    const int logLines = countLines(run.logPath) - 1;  // less the header
 
     std::vector<std::int64_t> latencies;
-    latencies.reserve(shownNs.size());
+    latencies.reserve(run.shownNs.size());
     std::int64_t unseen = 0;
-    for (std::size_t i = 0; i < shownNs.size(); ++i) {
-        if (shownNs[i] == 0 || sentNs[i] == 0) {
+    for (std::size_t i = 0; i < run.shownNs.size(); ++i) {
+        if (run.shownNs[i] == 0 || run.sentNs[i] == 0) {
             ++unseen;
             continue;
         }
-        latencies.push_back(shownNs[i] - sentNs[i]);
+        latencies.push_back(run.shownNs[i] - run.sentNs[i]);
     }
     std::sort(latencies.begin(), latencies.end());
 
     std::printf("frames sent          %lld\n", static_cast<long long>(options.frames));
     std::printf("period               %.3f ms\n", options.periodMs);
     std::printf("platform             %s\n", qPrintable(QGuiApplication::platformName()));
-    std::printf("windows              %s\n", windowsName(options.windows));
+    std::printf("windows              %s%s\n", windowsName(options.windows),
+                options.floor ? " (floor: a window of a label for each open one)" : "");
     std::printf("elapsed              %.1f s\n", elapsed);
     std::printf("frames shown         %lld (out of order %lld)\n",
-                static_cast<long long>(form.shownCount), static_cast<long long>(form.outOfOrder));
+                static_cast<long long>(subject.shownCount),
+                static_cast<long long>(subject.outOfOrder));
     std::printf("log lines            %d\n", logLines);
     std::printf("frames lost          %lld\n",
                 static_cast<long long>(options.frames - std::max<std::int64_t>(logLines, 0)));
@@ -498,15 +531,100 @@ int main(int argc, char** argv) {
     std::printf("latency median / p99 %.3f ms / %.3f ms (max %.3f ms)\n",
                 percentile(latencies, 0.5), percentile(latencies, 0.99),
                 latencies.empty() ? 0.0 : static_cast<double>(latencies.back()) / 1e6);
-    std::printf("errors reported      %lld\n", static_cast<long long>(messages.size()));
+    std::printf("errors reported      %lld\n", static_cast<long long>(run.messages.size()));
     if (cutecom) {
         std::printf("cutecom cpu / frame  %.3f ms (%.2f s, %lld frames not taken)\n",
                     cutecomCpu * 1000 / static_cast<double>(options.frames), cutecomCpu,
                     static_cast<long long>(cutecom->dropped()));
         std::printf("program / cutecom    %.2f\n", cpu / cutecomCpu);
     }
-    ::close(master);
-    ::close(slave);
-    const bool ok = logLines == options.frames && unseen == 0 && messages.isEmpty();
+    const bool ok = logLines == options.frames && unseen == 0 && run.messages.isEmpty();
     return ok ? 0 : 1;
+}
+
+int measureProgram(Run& run, const QString& device) {
+    ScriptedDialog dialog;
+    dialog.path = run.logPath;
+    device::MeasurementHistory history;
+    TimedForm1 form(history, dialog);
+    form.shownNs = &run.shownNs;
+    form.reportError = [&](const QString& text) {
+        run.messages << text;
+        std::fprintf(stderr, "reported: %s\n", qPrintable(text));
+    };
+    form.show();
+    form.Text1->setText(QStringLiteral("1"));
+    form.Command6->click();  // "Save Log"
+    form.Command4->click();  // "Graph"
+    form.connectTo(device);
+    if (!form.MSComm1.PortOpen() || !history.LogToFile) {
+        std::fprintf(stderr, "setup failed\n");
+        return 1;
+    }
+    const Windows windows = run.options.windows;
+    // Closed windows come back hidden with the first frame, as they do for the user.
+    if (windows == Windows::Graph || windows == Windows::None) form.form2()->Command1->click();
+    if (windows == Windows::TextLog || windows == Windows::None) form.form3()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    return measure(form, run);
+}
+
+int measureFloor(Run& run, const QString& device) {
+    const Windows windows = run.options.windows;
+    FloorProgram floor(1 + (windows == Windows::Both ? 2 : windows == Windows::None ? 0 : 1));
+    floor.shownNs = &run.shownNs;
+    if (!floor.start(device, run.logPath)) {
+        std::fprintf(stderr, "setup failed\n");
+        return 1;
+    }
+    QCoreApplication::processEvents();
+    return measure(floor, run);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    Run run;
+    try {
+        run.options = parseOptions(app.arguments());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+
+    QTemporaryDir temp;
+    const QString dir = run.options.dir.isEmpty() ? temp.path() : run.options.dir;
+    QDir().mkpath(dir);
+    run.logPath = dir + QStringLiteral("/soak-log.txt");
+
+    int slave = -1;
+    char name[256] = {};
+    if (openpty(&run.master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    termios tio{};
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+
+    std::unique_ptr<CuteCom> cutecom;
+    if (run.options.cutecom) {
+        cutecom = std::make_unique<CuteCom>();
+        if (!cutecom->start(temp.path() + QStringLiteral("/cutecom-settings"))) return 1;
+        run.cutecom = cutecom.get();
+    }
+    const auto frames = static_cast<std::size_t>(run.options.frames);
+    run.shownNs.assign(frames, 0);
+    run.sentNs.assign(frames, 0);
+
+    const QString device = QString::fromLocal8Bit(name);
+    const int status = run.options.floor ? measureFloor(run, device) : measureProgram(run, device);
+    ::close(run.master);
+    ::close(slave);
+    return status;
 }
