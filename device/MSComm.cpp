@@ -1,41 +1,202 @@
 #include "MSComm.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 namespace device {
 
+namespace {
+// Exit must not wait for an opening stuck in the system; a closing port ends within this.
+constexpr int CloseWaitMs = 1000;
+constexpr int ExitWaitMs = 200;
+}  // namespace
+
 MSComm::MSComm(QObject* parent) : QObject(parent) {
-    connect(&port_, &QSerialPort::readyRead, this, &MSComm::readArrived);
-    connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::portError);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &MSComm::tryAgain);
 }
 
 MSComm::~MSComm() {
-    setPortOpen(false);
+    retryTimer_.stop();
+    closeCurrent(false);
+    for (Attempt& a : attempts_) {
+        if (a.thread->wait(ExitWaitMs)) {
+            delete a.link;
+            delete a.thread;
+        }
+        // Otherwise an opening is stuck in the system: its thread is left to end with the
+        // process rather than hold Exit up. It touches nothing but its own objects.
+    }
+}
+
+void MSComm::setRetryDelays(int firstMs, int capMs) {
+    firstRetryMs_ = firstMs;
+    retryCapMs_ = capMs;
 }
 
 bool MSComm::setPortOpen(bool open) {
     if (!open) {
-        if (port_.isOpen()) port_.close();
+        retryTimer_.stop();
+        const bool wasOpen = state_ == LinkState::Open;
+        closeCurrent(wasOpen);
+        if (state_ != LinkState::Closed) {
+            watch_.stop();
+            state_ = LinkState::Closed;
+            emit linkStateChanged();
+        }
         return true;
     }
-    if (port_.isOpen()) return true;
-    port_.setPortName(portName_);
-    port_.setBaudRate(QSerialPort::Baud9600);
-    port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(QSerialPort::OneStop);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_.open(QIODevice::ReadOnly)) {
-        errorString_ = describeOpenFailure(portName_, port_.error(), port_.errorString());
-        port_.clearError();
-        return false;
+    if (state_ == LinkState::Open) return true;
+    retryTimer_.stop();
+    closeCurrent(false);
+    watch_.stop();
+    state_ = LinkState::Opening;
+    Attempt& attempt = startAttempt();
+    if (attempt.link->waitOpened(quickOpenMs_))
+        opened(attempt.generation, attempt.link->openError(), false);
+    emit linkStateChanged();
+    return PortOpen();
+}
+
+void MSComm::keepOpen() {
+    retryTimer_.stop();
+    closeCurrent(state_ == LinkState::Open);
+    state_ = LinkState::Retrying;
+    watch_.begin(now(), QString(), true);
+    startAttempt();
+    emit linkStateChanged();
+}
+
+MSComm::Attempt& MSComm::startAttempt() {
+    const quint64 generation = ++generation_;
+    outcomeTaken_ = false;
+    auto* thread = new QThread;  // no parent: it may have to outlive this object at exit
+    thread->setObjectName(QStringLiteral("serial link"));
+    auto* link = new PortLink(portName_, opener_);
+    link->moveToThread(thread);
+    connect(thread, &QThread::started, link, &PortLink::open);
+    connect(link, &PortLink::opened, this,
+            [this, generation](const QString& error) { opened(generation, error, true); });
+    connect(link, &PortLink::arrived, this,
+            [this, generation](const QByteArray& bytes, qint64 gapMs) {
+                arrived(generation, bytes, gapMs);
+            });
+    connect(link, &PortLink::lost, this,
+            [this, generation](const QString& reason) { lost(generation, reason); });
+    connect(thread, &QThread::finished, this, [this, thread] { attemptEnded(thread); });
+    attempts_.push_back(Attempt{thread, link, generation});
+    thread->start();
+    return attempts_.back();
+}
+
+void MSComm::opened(quint64 generation, const QString& error, bool late) {
+    if (generation != generation_ || outcomeTaken_) return;
+    outcomeTaken_ = true;
+    const LinkState was = state_;
+    if (error.isEmpty()) {
+        errorString_.clear();
+        // Bytes left over from an earlier link (dropped mid-frame) would be glued to the new
+        // link's first frame.
+        buffer_.clear();
+        receivedSinceOpen_ = false;
+        reopenedByItself_ = was == LinkState::Retrying;
+        state_ = LinkState::Open;
+        if (reopenedByItself_) {
+            watch_.restored(now());
+            emit linkStateChanged();
+            emit linkRestored();
+        } else if (late) {
+            emit linkStateChanged();
+            emit openFinished(true);
+        }
+        return;
     }
-    errorString_.clear();
-    // Bytes left over from an earlier link (dropped mid-frame) would be glued to the new
-    // link's first frame.
-    buffer_.clear();
-    sinceLastByte_.start();
-    return true;
+    errorString_ = error;
+    if (was == LinkState::Retrying) {
+        const bool first =
+            watch_.current() && watch_.current()->fromStart && watch_.current()->tries == 0;
+        watch_.failedTry(error);
+        scheduleTry();
+        emit linkStateChanged();
+        // A port kept open from start-up that is not there yet: told once, as a loss is.
+        if (first) emit linkLost(error);
+        return;
+    }
+    state_ = LinkState::Closed;
+    if (late) {
+        emit linkStateChanged();
+        emit openFinished(false);
+    }
+}
+
+void MSComm::arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs) {
+    if (generation != generation_ || state_ != LinkState::Open) return;
+    receivedSinceOpen_ = true;
+    buffer_.arrive(bytes, gapMs);
+    raiseNotifications();
+}
+
+void MSComm::lost(quint64 generation, const QString& reason) {
+    if (generation != generation_ || state_ != LinkState::Open) return;
+    state_ = LinkState::Retrying;
+    ++generation_;  // nothing more counts from the dead link
+    if (reopenedByItself_ && !receivedSinceOpen_) {
+        watch_.resume(reason);
+        scheduleTry();
+        emit linkStateChanged();
+        return;
+    }
+    watch_.begin(now(), reason);
+    scheduleTry();
+    emit linkStateChanged();
+    emit linkLost(reason);
+}
+
+void MSComm::scheduleTry() {
+    const int tries = watch_.current() ? watch_.current()->tries : 0;
+    const int delay = LinkWatch::retryDelayMs(tries, firstRetryMs_, retryCapMs_);
+    retryTimer_.start(delay);
+    watch_.setNextTry(now().addMSecs(delay));
+}
+
+void MSComm::tryAgain() {
+    if (state_ != LinkState::Retrying) return;
+    // An opening still stuck in the system is waited for rather than joined by another.
+    if (attemptsUnderWay()) {
+        retryTimer_.start(firstRetryMs_);
+        return;
+    }
+    watch_.setNextTry(QDateTime());
+    startAttempt();
+    emit linkStateChanged();
+}
+
+bool MSComm::attemptsUnderWay() const {
+    for (const Attempt& a : attempts_)
+        if (!a.thread->isFinished()) return true;
+    return false;
+}
+
+void MSComm::attemptEnded(QThread* thread) {
+    for (auto it = attempts_.begin(); it != attempts_.end(); ++it) {
+        if (it->thread != thread) continue;
+        thread->wait();  // finished() comes just before the thread is quite done
+        delete it->link;
+        delete thread;
+        attempts_.erase(it);
+        return;
+    }
+}
+
+void MSComm::closeCurrent(bool waitForClose) {
+    ++generation_;  // late news of the link being closed no longer counts
+    for (Attempt& a : attempts_) {
+        if (a.thread->isFinished()) continue;
+        QMetaObject::invokeMethod(a.link, &PortLink::close, Qt::QueuedConnection);
+        // Reopening the same port at once needs this one really closed: its lock and its
+        // exclusive access go with the close.
+        if (waitForClose) a.thread->wait(CloseWaitMs);
+    }
 }
 
 QByteArray MSComm::Input() {
@@ -43,38 +204,23 @@ QByteArray MSComm::Input() {
 }
 
 void MSComm::setInBufferCount(int count) {
-    if (count == 0) {
-        buffer_.clear();
-        if (port_.isOpen()) port_.clear(QSerialPort::Input);
+    if (count != 0) return;
+    buffer_.clear();
+    if (state_ != LinkState::Open) return;
+    for (Attempt& a : attempts_) {
+        if (a.generation == generation_ && !a.thread->isFinished())
+            QMetaObject::invokeMethod(a.link, &PortLink::discardInput, Qt::QueuedConnection);
     }
-}
-
-void MSComm::readArrived() {
-    const QByteArray fresh = port_.readAll();
-    if (fresh.isEmpty()) return;
-    buffer_.arrive(fresh, sinceLastByte_.restart());
-    raiseNotifications();
 }
 
 void MSComm::raiseNotifications() {
     // Several frames may arrive in one read; notify until fewer than a frame waits, but stop
     // if the reader leaves the buffer as it was.
-    while (buffer_.count() >= ReceiveThreshold && port_.isOpen()) {
+    while (buffer_.count() >= ReceiveThreshold && state_ == LinkState::Open) {
         const int before = buffer_.count();
         emit OnComm();
         if (buffer_.count() == before) break;
     }
-}
-
-void MSComm::portError(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
-    if (!port_.isOpen()) return;  // late errors of a closed port mean nothing
-    // Every other error on an open receive-only port means the link is gone; keeping the
-    // descriptor would only make it fire again and again.
-    const QString reason = describeLinkLoss(error, port_.errorString());
-    port_.clearError();
-    port_.close();
-    emit linkLost(reason);
 }
 
 QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason) {

@@ -1,18 +1,28 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
+#include <vector>
 
+#include "Clock.h"
+#include "LinkWatch.h"
+#include "PortLink.h"
 #include "ReceiveBuffer.h"
+
+class QThread;
 
 namespace device {
 
 // The one owner of the serial port. Receive only, 9600 8N1 without flow control, so every
 // byte value 0..255 (XON and XOFF included) reaches the reader unchanged and in order.
 // OnComm fires while 12 or more bytes wait; Input() hands out at most 12 of them.
+//
+// The port lives on a thread of its own (PortLink), because opening a Bluetooth port can
+// block for seconds. A link that was open and is lost, or a port kept open from start-up that
+// is not there yet, is tried again by itself until it opens or the user says otherwise.
 class MSComm : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +31,9 @@ public:
     // Silence on the line this long means the next byte starts a new frame: partial bytes
     // left over from a misaligned start are dropped. A frame takes 12.5 ms at 9600 baud.
     static constexpr int DefaultResyncGapMs = 500;
+    // How long an opening asked for by the user may hold the window before it goes on in the
+    // background: a local port opens within it, so its outcome shows at once.
+    static constexpr int DefaultQuickOpenMs = 300;
 
     explicit MSComm(QObject* parent = nullptr);
     ~MSComm() override;
@@ -28,10 +41,19 @@ public:
     void setCommPort(const QString& portName) { portName_ = portName; }
     QString CommPort() const { return portName_; }
 
-    bool PortOpen() const { return port_.isOpen(); }
-    // Opening may fail (missing, busy, no permission); errorString() then tells why and the
-    // port stays closed. Closing always succeeds.
+    bool PortOpen() const { return state_ == LinkState::Open; }
+    // true: opens the port, waiting at most the quick-open time, and returns whether it is
+    // open. A slower opening goes on and openFinished() tells how it ended; one that fails is
+    // not tried again, for a user who is there to see why. Once open, a lost link is tried
+    // again by itself.
+    // false: closes the port, and stops any opening and any trying again.
     bool setPortOpen(bool open);
+    // Opens the port and keeps it open, trying again by itself while it is not there yet, for
+    // a start-up with no one to press Connect.
+    void keepOpen();
+    LinkState linkState() const { return state_; }
+    const LinkWatch& watch() const { return watch_; }
+    // Why the latest opening failed.
     QString errorString() const { return errorString_; }
 
     QByteArray Input();
@@ -40,23 +62,58 @@ public:
     void setInBufferCount(int count);
 
     void setResyncGapMs(int ms) { buffer_.setResyncGapMs(ms); }
+    void setClock(const Clock& clock) { clock_ = &clock; }
+    void setOpener(PortOpener opener) { opener_ = std::move(opener); }
+    void setQuickOpenMs(int ms) { quickOpenMs_ = ms; }
+    void setRetryDelays(int firstMs, int capMs);
 
 signals:
     void OnComm();
-    // The device went away while open (unplugged, Bluetooth dropped). The port is already
-    // closed when this fires, so no dead descriptor keeps waking the program.
+    // The link went away while open, or a port kept open was not there at the first try.
+    // Trying again has begun.
     void linkLost(const QString& reason);
+    // The port opened again by itself.
+    void linkRestored();
+    // An opening asked for by the user that outlasted the quick-open time has ended.
+    void openFinished(bool opened);
+    // The state or the watch's story changed.
+    void linkStateChanged();
 
 private:
-    void readArrived();
-    void portError(QSerialPort::SerialPortError error);
-    void raiseNotifications();
+    struct Attempt {
+        QThread* thread;
+        PortLink* link;
+        quint64 generation;
+    };
 
-    QSerialPort port_;
+    Attempt& startAttempt();
+    void opened(quint64 generation, const QString& error, bool late);
+    void arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs);
+    void lost(quint64 generation, const QString& reason);
+    void attemptEnded(QThread* thread);
+    void closeCurrent(bool waitForClose);
+    void scheduleTry();
+    void tryAgain();
+    void raiseNotifications();
+    bool attemptsUnderWay() const;
+    QDateTime now() const { return clock_->now(); }
+
     QString portName_;
     QString errorString_;
+    LinkState state_ = LinkState::Closed;
+    LinkWatch watch_;
     ReceiveBuffer buffer_{DefaultResyncGapMs};
-    QElapsedTimer sinceLastByte_;
+    const Clock* clock_ = &Clock::system();
+    PortOpener opener_ = openForReading;
+    int quickOpenMs_ = DefaultQuickOpenMs;
+    int firstRetryMs_ = LinkWatch::FirstRetryMs;
+    int retryCapMs_ = LinkWatch::RetryCapMs;
+    QTimer retryTimer_;
+    std::vector<Attempt> attempts_;
+    quint64 generation_ = 0;  // of the attempt whose news still counts
+    bool outcomeTaken_ = false;
+    bool receivedSinceOpen_ = false;
+    bool reopenedByItself_ = false;
 };
 
 // What became of a link that went away while open, in words that say what happened.

@@ -73,6 +73,10 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
 
     connect(&MSComm1, &device::MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm1, &device::MSComm::linkLost, this, &Form1::linkLost);
+    connect(&MSComm1, &device::MSComm::linkRestored, this, &Form1::linkRestored);
+    connect(&MSComm1, &device::MSComm::linkStateChanged, this, &Form1::linkStateChanged);
+    connect(&MSComm1, &device::MSComm::openFinished, this, &Form1::openFinished);
+    MSComm1.setClock(clock_);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);

@@ -48,6 +48,9 @@ public:
 
     // Puts a port name in the selector's edit field and presses "Connect".
     void connectTo(const QString& portName);
+    // Puts a port name in the selector's edit field and keeps that port open: tried again by
+    // itself while it is not there, for a start-up with nobody to press "Connect".
+    void watchPort(const QString& portName);
 
     void Command1_Click();  // demo history, no drawing
     void Command2_Click();  // "Connect"
@@ -127,6 +130,11 @@ private:
     void shutdown(const QWidget* closing);
     void setConnectColour(QRgb rgb);
     void linkLost(const QString& reason);
+    void linkRestored();
+    void linkStateChanged();
+    void openFinished(bool opened);
+    void connectFailed();
+    QString linkStory() const;
     void report(MessageKind kind, const QString& text);
     void markUpdateRate();
     std::optional<int> selectedEntryNumber() const;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "Form1.h"
+#include "LinkStory.h"
 #include "PortNames.h"
 #include "device/Countdown.h"
 
@@ -40,26 +41,66 @@ void Form1::Command2_Click() {
     if (MSComm1.PortOpen()) MSComm1.setPortOpen(false);
     MSComm1.setCommPort(
         resolvePortName(selectedEntryNumber(), Combo1->currentText(), portNameForNumber));
-    if (!MSComm1.setPortOpen(true)) {
-        // The colour follows the real state: a port that would not open is not connected.
-        setConnectColour(Disconnected);
-        report(MessageKind::ConnectFailed, MSComm1.errorString());
+    if (MSComm1.setPortOpen(true)) {
+        device::stampLastFrame(history_, clock_, clock_.now());
         return;
     }
-    device::stampLastFrame(history_, clock_, clock_.now());
+    // A slow opening goes on in the background, the button green as Connect made it, until
+    // openFinished tells how it ended.
+    if (MSComm1.linkState() == device::LinkState::Opening) return;
+    connectFailed();
+}
+
+void Form1::openFinished(bool opened) {
+    if (opened) {
+        device::stampLastFrame(history_, clock_, clock_.now());
+        return;
+    }
+    connectFailed();
+}
+
+void Form1::connectFailed() {
+    // The colour follows the real state: a port that would not open is not connected.
+    setConnectColour(Disconnected);
+    report(MessageKind::ConnectFailed, MSComm1.errorString());
+}
+
+void Form1::watchPort(const QString& portName) {
+    Combo1->setEditText(portName);
+    MSComm1.setCommPort(
+        resolvePortName(selectedEntryNumber(), Combo1->currentText(), portNameForNumber));
+    MSComm1.keepOpen();
 }
 
 void Form1::Command3_Click() {
-    if (!MSComm1.PortOpen()) return;
+    // Stops an opening or the trying again as well: the port is not open then, but the user
+    // asked for it to stay closed.
+    if (MSComm1.linkState() == device::LinkState::Closed) return;
     MSComm1.setPortOpen(false);
     setConnectColour(Disconnected);
 }
 
-void Form1::linkLost(const QString& reason) {
+void Form1::linkLost(const QString&) {
     setConnectColour(Disconnected);
-    report(MessageKind::LinkLost,
-           QStringLiteral("The connection on %1 was lost: %2.\n\nPress Connect to try again.")
-               .arg(MSComm1.CommPort(), reason));
+    report(MessageKind::LinkLost, linkStory());
+}
+
+void Form1::linkRestored() {
+    // As after Connect: the countdown starts afresh.
+    setConnectColour(Connected);
+    device::stampLastFrame(history_, clock_, clock_.now());
+}
+
+void Form1::linkStateChanged() {
+    const device::LinkState state = MSComm1.linkState();
+    if (state == device::LinkState::Retrying) setConnectColour(Disconnected);
+    if (state == device::LinkState::Open) setConnectColour(Connected);
+    messageWindows_.update(MessageKind::LinkLost, linkStory());
+}
+
+QString Form1::linkStory() const {
+    return describeLinkStory(MSComm1.CommPort(), MSComm1.linkState(), MSComm1.watch(),
+                             clock_.now());
 }
 
 void Form1::report(MessageKind kind, const QString& text) {

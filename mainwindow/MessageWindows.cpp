@@ -32,13 +32,22 @@ void MessageWindows::report(MessageKind kind, const QString& reason) {
         });
     }
     ++e.count;
+    setText(kind, reason);
+    if (fresh) e.box->show();
+}
+
+void MessageWindows::update(MessageKind kind, const QString& reason) {
+    if (window(kind)) setText(kind, reason);
+}
+
+void MessageWindows::setText(MessageKind kind, const QString& reason) {
+    Entry& e = entries_[static_cast<std::size_t>(kind)];
     QString text = reason;
     if (e.count > 1) {
         text += QStringLiteral("\n\nThis happened %1 times since this message was last closed.")
                     .arg(e.count);
     }
-    e.box->setText(text);
-    if (fresh) e.box->show();
+    if (e.box->text() != text) e.box->setText(text);
 }
 
 }  // namespace mainwindow

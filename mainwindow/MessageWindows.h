@@ -23,10 +23,15 @@ public:
     MessageWindows& operator=(const MessageWindows&) = delete;
 
     void report(MessageKind kind, const QString& reason);
+    // Brings the kind's window, if it is open, up to date with a newer telling of the same
+    // failure; it is not counted again.
+    void update(MessageKind kind, const QString& reason);
     // The kind's window while it is open, otherwise null.
     QMessageBox* window(MessageKind kind) const;
 
 private:
+    void setText(MessageKind kind, const QString& reason);
+
     struct Entry {
         QPointer<QMessageBox> box;
         int count = 0;

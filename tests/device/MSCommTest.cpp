@@ -20,6 +20,7 @@ class SerialLink : public ::testing::Test {
 protected:
     void SetUp() override {
         comm.setCommPort(pty.slaveName());
+        comm.setQuickOpenMs(testsupport::TestQuickOpenMs);
         ASSERT_TRUE(comm.setPortOpen(true)) << comm.errorString().toStdString();
     }
     PseudoTerminal pty;

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include "PseudoTerminal.h"
 #include "device/Clock.h"
 #include "device/MeasurementHistory.h"
 #include "mainwindow/Form1.h"
@@ -25,6 +26,9 @@ class Form1Test : public ::testing::Test {
 protected:
     Form1Test() {
         form.reportError = [this](const QString& text) { messages << text; };
+        // A loaded test machine may take longer than a user's to open a pseudo-terminal; these
+        // tests are about what an opening leads to, not how soon.
+        form.MSComm1.setQuickOpenMs(testsupport::TestQuickOpenMs);
     }
 
     device::ManualClock clock{QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0))};

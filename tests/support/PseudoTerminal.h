@@ -27,6 +27,9 @@ private:
     QString slaveName_;
 };
 
+// How long a test lets an opening hold the caller before it goes on in the background.
+constexpr int TestQuickOpenMs = 5000;
+
 // Runs the Qt event loop until pred() holds or the timeout passes.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 3000);
 

@@ -1,0 +1,47 @@
+#include "LinkWatch.h"
+
+#include <algorithm>
+
+namespace device {
+
+int LinkWatch::retryDelayMs(int triesSoFar, int firstMs, int capMs) {
+    qint64 delay = firstMs;
+    for (int i = 0; i < triesSoFar && delay < capMs; ++i) delay *= 2;
+    return static_cast<int>(std::min<qint64>(delay, capMs));
+}
+
+void LinkWatch::begin(const QDateTime& at, const QString& reason, bool fromStart) {
+    current_ = Outage{at, QDateTime(), 0, reason, fromStart};
+    nextTry_ = QDateTime();
+}
+
+void LinkWatch::failedTry(const QString& reason) {
+    if (!current_) return;
+    ++current_->tries;
+    current_->reason = reason;
+}
+
+void LinkWatch::restored(const QDateTime& at) {
+    if (!current_) return;
+    ++current_->tries;  // the try that worked
+    current_->back = at;
+    past_.push_front(*current_);
+    if (past_.size() > KeptOutages) past_.pop_back();
+    current_.reset();
+    nextTry_ = QDateTime();
+}
+
+void LinkWatch::resume(const QString& reason) {
+    if (past_.empty()) return;
+    current_ = past_.front();
+    past_.pop_front();
+    current_->back = QDateTime();
+    current_->reason = reason;
+}
+
+void LinkWatch::stop() {
+    current_.reset();
+    nextTry_ = QDateTime();
+}
+
+}  // namespace device

@@ -1,0 +1,69 @@
+#include "PortLink.h"
+
+#include <QThread>
+
+#include "MSComm.h"
+
+namespace device {
+
+bool openForReading(QSerialPort& port) {
+    return port.open(QIODevice::ReadOnly);
+}
+
+PortLink::PortLink(const QString& portName, PortOpener opener)
+    : portName_(portName), opener_(std::move(opener)) {}
+
+void PortLink::open() {
+    // Made here, not in the constructor, so that the port and its notifiers belong to this
+    // thread from the start.
+    port_ = new QSerialPort(this);
+    port_->setPortName(portName_);
+    port_->setBaudRate(QSerialPort::Baud9600);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (!opener_(*port_)) {
+        openError_ = describeOpenFailure(portName_, port_->error(), port_->errorString());
+        openDone_.release();
+        emit opened(openError_);
+        end();
+        return;
+    }
+    connect(port_, &QSerialPort::readyRead, this, &PortLink::readArrived);
+    connect(port_, &QSerialPort::errorOccurred, this, &PortLink::portError);
+    sinceLastByte_.start();
+    openDone_.release();
+    emit opened(QString());
+}
+
+void PortLink::close() {
+    end();
+}
+
+void PortLink::discardInput() {
+    if (port_ && port_->isOpen()) port_->clear(QSerialPort::Input);
+}
+
+void PortLink::readArrived() {
+    const QByteArray fresh = port_->readAll();
+    if (fresh.isEmpty()) return;
+    emit arrived(fresh, sinceLastByte_.restart());
+}
+
+void PortLink::portError(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
+    if (!port_->isOpen()) return;  // late errors of a closed port mean nothing
+    // Every other error on an open receive-only port means the link is gone; keeping the
+    // descriptor would only make it fire again and again.
+    const QString reason = describeLinkLoss(error, port_->errorString());
+    end();
+    emit lost(reason);
+}
+
+void PortLink::end() {
+    if (port_ && port_->isOpen()) port_->close();
+    thread()->quit();
+}
+
+}  // namespace device

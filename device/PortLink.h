@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSemaphore>
+#include <QSerialPort>
+#include <QString>
+#include <functional>
+
+namespace device {
+
+// How a link opens its port. The default opens it for reading; tests put a slow opening in
+// front of it, as a Bluetooth port that pages an absent device blocks its caller for seconds.
+using PortOpener = std::function<bool(QSerialPort&)>;
+bool openForReading(QSerialPort& port);
+
+// One opening of the serial port and its life until it closes, on a thread of its own, so that
+// an opening that blocks for seconds never holds the window up. Everything it learns goes out
+// as signals; the owner on the window's thread decides what still matters.
+class PortLink : public QObject {
+    Q_OBJECT
+public:
+    PortLink(const QString& portName, PortOpener opener);
+
+    // The slots run on the link's thread.
+    void open();
+    // Closes the port and ends the thread.
+    void close();
+    void discardInput();
+
+    // On the owner's thread: waits at most ms for the opening to end, and says whether it did.
+    bool waitOpened(int ms) { return openDone_.tryAcquire(1, ms); }
+    // Why the opening failed, empty when it worked; read only after waitOpened() said yes.
+    QString openError() const { return openError_; }
+
+signals:
+    // error is empty when the port opened.
+    void opened(const QString& error);
+    // gapMs: the silence on the line before these bytes.
+    void arrived(const QByteArray& bytes, qint64 gapMs);
+    // The device went away while open; the port is already closed and the thread ending.
+    void lost(const QString& reason);
+
+private:
+    void readArrived();
+    void portError(QSerialPort::SerialPortError error);
+    void end();
+
+    QString portName_;
+    PortOpener opener_;
+    QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
+    QElapsedTimer sinceLastByte_;
+    QSemaphore openDone_;
+    QString openError_;
+};
+
+}  // namespace device
