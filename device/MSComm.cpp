@@ -24,8 +24,12 @@ MSComm::~MSComm() {
             delete a.link;
             delete a.thread;
         }
-        // Otherwise an opening is stuck in the system: its thread is left to end with the
-        // process rather than hold Exit up. It touches nothing but its own objects.
+        else {
+            // An opening is stuck in the system: rather than hold Exit up, its thread is left
+            // to end by itself, or with the process. It touches nothing but its own objects.
+            connect(a.thread, &QThread::finished, a.link, &QObject::deleteLater);
+            connect(a.thread, &QThread::finished, a.thread, &QObject::deleteLater);
+        }
     }
 }
 

@@ -1,0 +1,369 @@
+// A week of an unattended link in two hours: the real main window, started on a stable port
+// name (a symbolic link, as /dev/rfcomm0 is for a Bluetooth link), fed at the line's 80 frames
+// a second with a log file, the graph and the text log open, while the link is dropped and
+// restored every few minutes behind the same name. Prints the frames lost outside the outages,
+// the time from each return of the port to its first logged line, memory at the start and the
+// end, and CPU per frame over the first and the last tenth.
+//
+//   vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] [--outages-s A,B,...] [--dir D]
+//
+// The device sends only while the program has the port open: frames the regulator sends into
+// a link nobody holds are the outage's, not the program's to lose. Before a drop the writer
+// waits until the program has shown its last frame, for the same reason.
+#include <fcntl.h>
+#include <malloc.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "device/MeasurementHistory.h"
+#include "graph/Form3.h"
+#include "mainwindow/Form1.h"
+#include "textlog/Form2.h"
+#include "textlog/LogSession.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               SteadyClock::now().time_since_epoch())
+        .count();
+}
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Frame number i in the pH reading (low 16 bits) and the limit (high bits).
+QByteArray frameFor(std::int64_t i) {
+    const auto raw = static_cast<quint16>(i & 0xFFFF);
+    const auto limit = static_cast<quint16>((i >> 16) & 0xFFFF);
+    const quint8 bytes[12] = {static_cast<quint8>(limit & 0xFF),
+                              static_cast<quint8>(limit >> 8),
+                              0x8B,
+                              0x02,
+                              0xFD,
+                              0x00,
+                              0x5A,
+                              static_cast<quint8>(i & 1),
+                              0xE8,
+                              0x03,
+                              static_cast<quint8>(raw & 0xFF),
+                              static_cast<quint8>(raw >> 8)};
+    return QByteArray(reinterpret_cast<const char*>(bytes), 12);
+}
+
+struct ScriptedDialog final : textlog::SaveDialog {
+    QString path;
+    std::optional<QString> askFileName(QWidget*) override { return path; }
+};
+
+// The real main window; it notes which frame each logged line was and when it was logged.
+class CountingForm1 final : public mainwindow::Form1 {
+public:
+    using Form1::Form1;
+    std::atomic<std::int64_t> logged{0};
+    std::atomic<std::int64_t> lastLoggedNs{0};
+    std::int64_t outOfOrder = 0;
+
+    void logSample(const device::LogRecord& record) override {
+        Form1::logSample(record);
+        const std::int64_t index = std::int64_t{record.limit} * 65536 + record.raw;
+        if (index != logged.load()) ++outOfOrder;
+        lastLoggedNs = nowNs();
+        ++logged;
+    }
+    qsizetype textLogChars() { return form2() ? form2()->text().size() : 0; }
+    void discardTextLog() {
+        if (textlog::Form2* window = form2()) window->Command1->click();
+    }
+    void finish() { Command7_Click(); }
+};
+
+// The device side of the link, behind a stable name that moves to a new pseudo-terminal at
+// every return, as a Bluetooth serial port comes back on a new link.
+class MovingPort {
+public:
+    explicit MovingPort(QString stableName) : name_(std::move(stableName)) {}
+    ~MovingPort() { drop(); }
+
+    void bring() {
+        int slave = -1;
+        char path[256] = {};
+        if (openpty(&master_, &slave, path, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty");
+        termios tio{};
+        tcgetattr(slave, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
+        // Replaced in one step, so the program never sees a half-made name.
+        const QByteArray temp = (name_ + QStringLiteral(".new")).toLocal8Bit();
+        ::unlink(temp.constData());
+        if (::symlink(path, temp.constData()) != 0 ||
+            ::rename(temp.constData(), name_.toLocal8Bit().constData()) != 0)
+            throw std::runtime_error("cannot make the port's name");
+    }
+    // Hangs the device side up and takes the name away.
+    void drop() {
+        ::unlink(name_.toLocal8Bit().constData());
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+    bool write(const QByteArray& frame) {
+        return ::write(master_, frame.constData(), frame.size()) == frame.size();
+    }
+
+private:
+    QString name_;
+    int master_ = -1;
+};
+
+struct Options {
+    std::int64_t frames = 600000;
+    double periodMs = 12.5;
+    double upSeconds = 300;
+    std::vector<double> outageSeconds{1, 4, 10, 35};
+    QString dir;
+};
+
+Options parseOptions(const QStringList& args) {
+    Options o;
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        const QString& value = args[i + 1];
+        if (args[i] == QLatin1String("--frames")) {
+            o.frames = value.toLongLong();
+        } else if (args[i] == QLatin1String("--period-ms")) {
+            o.periodMs = value.toDouble();
+        } else if (args[i] == QLatin1String("--up-s")) {
+            o.upSeconds = value.toDouble();
+        } else if (args[i] == QLatin1String("--outages-s")) {
+            o.outageSeconds.clear();
+            for (const QString& s : value.split(QLatin1Char(',')))
+                o.outageSeconds.push_back(s.toDouble());
+        } else if (args[i] == QLatin1String("--dir")) {
+            o.dir = value;
+        } else {
+            throw std::runtime_error(
+                "usage: vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] "
+                "[--outages-s A,B,...] [--dir D]");
+        }
+    }
+    if (o.frames < 10 || o.outageSeconds.empty()) throw std::runtime_error("bad options");
+    return o;
+}
+
+int countLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    int lines = 0;
+    while (!file.atEnd()) lines += static_cast<int>(file.read(1 << 20).count('\n'));
+    return lines;
+}
+
+// CPU of the program (the process less the writer) at one moment.
+struct CpuMark {
+    double process = 0, writer = 0;
+    std::int64_t frames = 0;
+};
+
+double cpuPerFrameMs(const CpuMark& a, const CpuMark& b) {
+    const double cpu = (b.process - a.process) - (b.writer - a.writer);
+    return cpu * 1000 / static_cast<double>(std::max<std::int64_t>(b.frames - a.frames, 1));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    Options options;
+    try {
+        options = parseOptions(app.arguments());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+    QTemporaryDir temp;
+    const QString dir = options.dir.isEmpty() ? temp.path() : options.dir;
+    QDir().mkpath(dir);
+    const QString logPath = dir + QStringLiteral("/weeksoak-log.txt");
+    const QString portName = dir + QStringLiteral("/rfcomm0");
+
+    ScriptedDialog dialog;
+    dialog.path = logPath;
+    device::MeasurementHistory history;
+    CountingForm1 form(history, dialog);
+    QStringList messages;
+    form.reportError = [&](const QString& text) { messages << text; };
+    std::atomic<int> restored{0};
+    QObject::connect(&form.MSComm1, &device::MSComm::linkRestored, [&] { ++restored; });
+    form.show();
+    form.Text1->setText(QStringLiteral("1"));
+    form.Command6->click();  // "Save Log"
+    form.Command4->click();  // "Graph"
+    if (!history.LogToFile) {
+        std::fprintf(stderr, "setup failed\n");
+        return 1;
+    }
+
+    MovingPort port(portName);
+    port.bring();
+    // As started at login with the port's name.
+    form.watchPort(portName);
+
+    const std::int64_t startNs = nowNs();
+    const long rssStartKiB = residentKiB();
+    std::atomic<bool> done{false};
+    std::atomic<std::int64_t> sent{0};
+    std::vector<double> returnToLogS;
+    std::vector<CpuMark> marks;  // at 0, a tenth, nine tenths and the end of the frames
+    std::atomic<int> drops{0};
+    std::atomic<double> outageTotalS{0};
+
+    std::thread writer([&] {
+        const double writerStart = threadCpuSeconds();
+        const auto mark = [&](std::int64_t frames) {
+            marks.push_back(CpuMark{processCpuSeconds(), threadCpuSeconds() - writerStart, frames});
+        };
+        const auto period = std::chrono::duration<double, std::milli>(options.periodMs);
+        const auto waitFor = [&](auto pred, double seconds) {
+            const std::int64_t until = nowNs() + static_cast<std::int64_t>(seconds * 1e9);
+            while (!pred() && nowNs() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return pred();
+        };
+        // The first opening, from start-up.
+        waitFor([&] { return restored.load() >= 1; }, 60);
+        auto begin = SteadyClock::now();
+        std::int64_t sinceUp = 0;
+        std::size_t outage = 0;
+        const auto upFrames =
+            static_cast<std::int64_t>(options.upSeconds * 1000 / options.periodMs);
+        mark(0);
+        for (std::int64_t i = 0; i < options.frames; ++i) {
+            if (i == options.frames / 10 || i == options.frames - options.frames / 10) mark(i);
+            if (sinceUp == upFrames) {
+                // The device has said its last before the drop; then the link goes.
+                waitFor([&] { return form.logged.load() == i; }, 5);
+                const int restoredBefore = restored.load();
+                port.drop();
+                const double outageS =
+                    options.outageSeconds[outage++ % options.outageSeconds.size()];
+                std::this_thread::sleep_for(std::chrono::duration<double>(outageS));
+                port.bring();
+                const std::int64_t backNs = nowNs();
+                const std::int64_t loggedBefore = form.logged.load();
+                if (!waitFor([&] { return restored.load() > restoredBefore; }, 120)) {
+                    std::fprintf(stderr, "the port did not reopen within two minutes\n");
+                    break;
+                }
+                ++drops;
+                outageTotalS = outageTotalS + outageS;
+                // The first frame of the returned link, and the moment it was logged.
+                port.write(frameFor(i));
+                sent = i + 1;
+                waitFor([&] { return form.logged.load() > loggedBefore; }, 10);
+                returnToLogS.push_back(static_cast<double>(form.lastLoggedNs.load() - backNs) /
+                                       1e9);
+                sinceUp = 1;
+                begin = SteadyClock::now();
+                continue;
+            }
+            std::this_thread::sleep_until(
+                begin + std::chrono::duration_cast<SteadyClock::duration>(period * sinceUp));
+            if (!port.write(frameFor(i))) {
+                std::perror("write");
+                break;
+            }
+            sent = i + 1;
+            ++sinceUp;
+        }
+        waitFor([&] { return form.logged.load() >= sent.load(); }, 5);
+        mark(sent.load());
+        done = true;
+    });
+
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done) loop.quit();
+    });
+    check.start(200);
+    loop.exec();
+    writer.join();
+
+    const long rssEndKiB = residentKiB();
+    const qsizetype textLogChars = form.textLogChars();
+    form.discardTextLog();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    malloc_trim(0);
+    const long rssWithoutTextLogKiB = residentKiB();
+    form.finish();
+    const std::int64_t lines = countLines(logPath) - 1;
+    const double elapsed = static_cast<double>(nowNs() - startNs) / 1e9;
+
+    std::sort(returnToLogS.begin(), returnToLogS.end());
+    std::printf("frames sent          %lld in %.0f s\n", static_cast<long long>(sent.load()),
+                elapsed);
+    std::printf("drops                %d (%.0f s without the link in all)\n", drops.load(),
+                outageTotalS.load());
+    std::printf("log lines            %lld (out of order %lld)\n", static_cast<long long>(lines),
+                static_cast<long long>(form.outOfOrder));
+    std::printf("lost outside outages %lld\n", static_cast<long long>(sent.load() - lines));
+    if (!returnToLogS.empty()) {
+        std::printf("return to first line median %.2f s, longest %.2f s\n",
+                    returnToLogS[returnToLogS.size() / 2], returnToLogS.back());
+    }
+    std::printf("rss start / end      %ld KiB / %ld KiB\n", rssStartKiB, rssEndKiB);
+    std::printf("memory per line      %.1f bytes (text log holds %lld characters)\n",
+                static_cast<double>(rssEndKiB - rssStartKiB) * 1024 /
+                    static_cast<double>(std::max<std::int64_t>(lines, 1)),
+                static_cast<long long>(textLogChars));
+    std::printf("rss without text log %ld KiB\n", rssWithoutTextLogKiB);
+    if (marks.size() == 4) {
+        std::printf("cpu per frame        first tenth %.3f ms, last tenth %.3f ms\n",
+                    cpuPerFrameMs(marks[0], marks[1]), cpuPerFrameMs(marks[2], marks[3]));
+    }
+    std::printf("messages reported    %lld\n", static_cast<long long>(messages.size()));
+    const bool ok = lines == sent.load() && form.outOfOrder == 0;
+    return ok ? 0 : 1;
+}
