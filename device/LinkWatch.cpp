@@ -11,14 +11,14 @@ int LinkWatch::retryDelayMs(int triesSoFar, int firstMs, int capMs) {
 }
 
 void LinkWatch::begin(const QDateTime& at, const QString& reason, bool fromStart) {
-    current_ = Outage{at, QDateTime(), 0, reason, fromStart};
+    current_ = Outage{at, QDateTime(), 0, reason, QString(), fromStart};
     nextTry_ = QDateTime();
 }
 
 void LinkWatch::failedTry(const QString& reason) {
     if (!current_) return;
     ++current_->tries;
-    current_->reason = reason;
+    current_->tryError = reason;
 }
 
 void LinkWatch::restored(const QDateTime& at) {
@@ -36,7 +36,7 @@ void LinkWatch::resume(const QString& reason) {
     current_ = past_.front();
     past_.pop_front();
     current_->back = QDateTime();
-    current_->reason = reason;
+    current_->tryError = reason;
 }
 
 void LinkWatch::stop() {

@@ -21,7 +21,8 @@ struct Outage {
     QDateTime lost;
     QDateTime back;  // null while the outage lasts
     int tries = 0;
-    QString reason;          // why the link went, or why the latest try failed
+    QString reason;          // why the link went
+    QString tryError;        // why the latest try failed
     bool fromStart = false;  // the port was not there when the program started
 };
 

@@ -23,8 +23,7 @@ MSComm::~MSComm() {
         if (a.thread->wait(ExitWaitMs)) {
             delete a.link;
             delete a.thread;
-        }
-        else {
+        } else {
             // An opening is stuck in the system: rather than hold Exit up, its thread is left
             // to end by itself, or with the process. It touches nothing but its own objects.
             connect(a.thread, &QThread::finished, a.link, &QObject::deleteLater);

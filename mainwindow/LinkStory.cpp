@@ -47,11 +47,11 @@ QString describeLinkStory(const QString& portName, LinkState state, const device
         if (o->fromStart) {
             text = QStringLiteral("Waiting for %1 since %2.")
                        .arg(portName, moment(o->lost, now, locale));
-            if (!o->reason.isEmpty()) text += QStringLiteral("\n\n") + o->reason;
         } else {
             text = QStringLiteral("The connection on %1 was lost at %2: %3.")
                        .arg(portName, moment(o->lost, now, locale), o->reason);
         }
+        if (!o->tryError.isEmpty()) text += QStringLiteral("\n\n") + o->tryError;
         text += QStringLiteral("\n\nTrying again by itself since %1: %2 so far")
                     .arg(moment(o->lost, now, locale), tries(o->tries));
         text += watch.nextTry().isValid()
