@@ -191,7 +191,8 @@ void Form1::shutdown(const QWidget* closing) {
     if (shuttingDown_) return;
     shuttingDown_ = true;
     logSession_.close();
-    if (MSComm1.PortOpen()) MSComm1.setPortOpen(false);
+    // Closes an open port, and stops an opening or the trying again of a lost one.
+    if (MSComm1.linkState() != device::LinkState::Closed) MSComm1.setPortOpen(false);
     registry_.unloadAll(closing);
     Timer2.stop();
     emit exited();

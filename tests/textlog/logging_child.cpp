@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
 
     device::MSComm comm;
     comm.setCommPort(QString::fromLocal8Bit(argv[1]));
+    comm.setQuickOpenMs(5000);  // a loaded test machine may be slow to open the pty
     if (!comm.setPortOpen(true)) {
         std::fprintf(stderr, "%s\n", qPrintable(comm.errorString()));
         return 1;

@@ -29,6 +29,7 @@ protected:
         dialog.path = dir.filePath(QStringLiteral("log.txt"));
         trace = dir.filePath(QStringLiteral("trace.txt"));
         form.reportError = [this](const QString& text) { messages << text; };
+        form.MSComm1.setQuickOpenMs(testsupport::TestQuickOpenMs);
         form.show();
     }
 
