@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
 #include <atomic>
@@ -243,4 +244,69 @@ TEST_F(ReconnectDrill, ExitInTheMiddleOfATryEndsAtOnce) {
     EXPECT_LT(clicked.elapsed(), 500);
     EXPECT_EQ(exited.count(), 1);
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(ReconnectDrill, OneLinkWindowTellsTheTriesThenTheReturnAndTheOutagesBefore) {
+    // As the program builds it: the story goes to its own window, not to the test.
+    mainwindow::Form1 program{history, dialog};
+    program.MSComm1.setRetryDelays(50, 400);
+    const auto linkWindows = [&] {
+        QList<QMessageBox*> boxes;
+        for (QMessageBox* box : program.findChildren<QMessageBox*>())
+            if (box->isVisible()) boxes << box;
+        return boxes;
+    };
+    auto pty = std::make_unique<PseudoTerminal>();
+    ASSERT_NO_FATAL_FAILURE(pointAt(*pty));
+    program.connectTo(name);
+    ASSERT_TRUE(program.MSComm1.PortOpen());
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        // A frame first: a link that falls again before anything came was never back.
+        pty->write(drills::frameWithRaw(round));
+        ASSERT_TRUE(
+            waitUntil([&] { return program.Label40->text() == QString("[ %1]").arg(round); }));
+        drop(*pty);
+        ASSERT_TRUE(waitUntil([&] {
+            const auto& o = program.MSComm1.watch().current();
+            return o && o->tries >= 2;
+        }));
+        ASSERT_EQ(linkWindows().size(), 1);
+        QMessageBox* box = linkWindows()[0];
+        EXPECT_EQ(box->windowModality(), Qt::NonModal);
+        EXPECT_TRUE(box->text().contains("Trying again by itself since"))
+            << box->text().toStdString();
+        EXPECT_TRUE(box->text().contains("tries so far")) << box->text().toStdString();
+
+        pty = std::make_unique<PseudoTerminal>();
+        ASSERT_NO_FATAL_FAILURE(pointAt(*pty));
+        ASSERT_TRUE(waitUntil([&] { return program.MSComm1.PortOpen(); }));
+        ASSERT_EQ(linkWindows().size(), 1);
+        EXPECT_TRUE(box->text().contains("is back since")) << box->text().toStdString();
+        EXPECT_EQ(box->text().count(" to "), round) << box->text().toStdString();
+    }
+}
+
+// A Bluetooth port bound with rfcomm opens at once even with the device out of range, and
+// hangs up when the paging fails: such a return is no return, and the backoff goes on.
+TEST_F(ReconnectDrill, ReturnThatFallsBeforeAnyFrameStaysOneOutage) {
+    auto pty = std::make_unique<PseudoTerminal>();
+    ASSERT_NO_FATAL_FAILURE(pointAt(*pty));
+    form.connectTo(name);
+    ASSERT_TRUE(form.MSComm1.PortOpen());
+    drop(*pty);
+    ASSERT_TRUE(waitUntil([&] { return state() == device::LinkState::Retrying; }));
+    const QDateTime lost = form.MSComm1.watch().current()->lost;
+    for (int flap = 0; flap < 2; ++flap) {
+        pty = std::make_unique<PseudoTerminal>();
+        ASSERT_NO_FATAL_FAILURE(pointAt(*pty));
+        ASSERT_TRUE(waitUntil([&] { return form.MSComm1.PortOpen(); }));
+        drop(*pty);
+        ASSERT_TRUE(waitUntil([&] { return state() == device::LinkState::Retrying; }));
+    }
+    ASSERT_TRUE(form.MSComm1.watch().current());
+    EXPECT_EQ(form.MSComm1.watch().current()->lost, lost);
+    EXPECT_GE(form.MSComm1.watch().current()->tries, 2);
+    EXPECT_TRUE(form.MSComm1.watch().past().empty());
+    EXPECT_EQ(messages.size(), 1);
 }
