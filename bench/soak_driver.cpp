@@ -41,6 +41,7 @@
 #include <thread>
 #include <vector>
 
+#include "SoakSupport.h"
 #include "device/MeasurementHistory.h"
 #include "graph/Form3.h"
 #include "mainwindow/Form1.h"
@@ -50,13 +51,12 @@
 
 namespace {
 
+using soak::countLines;
+using soak::frameFor;
+using soak::nowNs;
+using soak::residentKiB;
+using soak::ScriptedDialog;
 using SteadyClock = std::chrono::steady_clock;
-
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               SteadyClock::now().time_since_epoch())
-        .count();
-}
 
 double seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
@@ -75,35 +75,6 @@ double systemSeconds() {
     return seconds(usage.ru_stime);
 }
 
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// Frame number i carried in the pH reading (low 16 bits) and the limit (high bits), so every
-// frame is distinct and the labels tell which one arrived.
-QByteArray frameFor(std::int64_t i) {
-    const auto raw = static_cast<quint16>(i & 0xFFFF);
-    const auto limit = static_cast<quint16>((i >> 16) & 0xFFFF);
-    const quint8 bytes[12] = {static_cast<quint8>(limit & 0xFF),
-                              static_cast<quint8>(limit >> 8),
-                              0x8B,
-                              0x02,
-                              0xFD,
-                              0x00,
-                              0x5A,
-                              static_cast<quint8>(i & 1),
-                              0xE8,
-                              0x03,
-                              static_cast<quint8>(raw & 0xFF),
-                              static_cast<quint8>(raw >> 8)};
-    return QByteArray(reinterpret_cast<const char*>(bytes), 12);
-}
-
 // "[ 812]" -> 812. Read in place: the harness runs on the program's thread, and its own
 // allocations would be billed to the program.
 std::int64_t bracketedValue(const QString& text) {
@@ -113,11 +84,6 @@ std::int64_t bracketedValue(const QString& text) {
     }
     return value;
 }
-
-struct ScriptedDialog final : textlog::SaveDialog {
-    QString path;
-    std::optional<QString> askFileName(QWidget*) override { return path; }
-};
 
 // The real main window; only the moment its labels are set is noted.
 class TimedForm1 final : public mainwindow::Form1 {
@@ -403,17 +369,6 @@ double percentile(std::vector<std::int64_t> sorted, double p) {
     if (sorted.empty()) return 0;
     const auto at = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
     return static_cast<double>(sorted[std::min(at, sorted.size() - 1)]) / 1e6;
-}
-
-int countLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return -1;
-    int lines = 0;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(1 << 20);
-        lines += static_cast<int>(chunk.count('\n'));
-    }
-    return lines;
 }
 
 // What the run shares between the program and the floor.

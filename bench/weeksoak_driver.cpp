@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "SoakSupport.h"
 #include "device/MeasurementHistory.h"
 #include "graph/Form3.h"
 #include "mainwindow/Form1.h"
@@ -42,13 +43,12 @@
 
 namespace {
 
+using soak::countLines;
+using soak::frameFor;
+using soak::nowNs;
+using soak::residentKiB;
+using soak::ScriptedDialog;
 using SteadyClock = std::chrono::steady_clock;
-
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               SteadyClock::now().time_since_epoch())
-        .count();
-}
 
 double processCpuSeconds() {
     timespec t{};
@@ -61,39 +61,6 @@ double threadCpuSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// Frame number i in the pH reading (low 16 bits) and the limit (high bits).
-QByteArray frameFor(std::int64_t i) {
-    const auto raw = static_cast<quint16>(i & 0xFFFF);
-    const auto limit = static_cast<quint16>((i >> 16) & 0xFFFF);
-    const quint8 bytes[12] = {static_cast<quint8>(limit & 0xFF),
-                              static_cast<quint8>(limit >> 8),
-                              0x8B,
-                              0x02,
-                              0xFD,
-                              0x00,
-                              0x5A,
-                              static_cast<quint8>(i & 1),
-                              0xE8,
-                              0x03,
-                              static_cast<quint8>(raw & 0xFF),
-                              static_cast<quint8>(raw >> 8)};
-    return QByteArray(reinterpret_cast<const char*>(bytes), 12);
-}
-
-struct ScriptedDialog final : textlog::SaveDialog {
-    QString path;
-    std::optional<QString> askFileName(QWidget*) override { return path; }
-};
 
 // The real main window; it notes which frame each logged line was and when it was logged.
 class CountingForm1 final : public mainwindow::Form1 {
@@ -188,14 +155,6 @@ Options parseOptions(const QStringList& args) {
     }
     if (o.frames < 10 || o.outageSeconds.empty()) throw std::runtime_error("bad options");
     return o;
-}
-
-int countLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return -1;
-    int lines = 0;
-    while (!file.atEnd()) lines += static_cast<int>(file.read(1 << 20).count('\n'));
-    return lines;
 }
 
 // CPU of the program (the process less the writer) at one moment.

@@ -1,0 +1,52 @@
+#include "SoakSupport.h"
+
+#include <QFile>
+#include <chrono>
+
+namespace soak {
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+QByteArray frameFor(std::int64_t i) {
+    const auto raw = static_cast<quint16>(i & 0xFFFF);
+    const auto limit = static_cast<quint16>((i >> 16) & 0xFFFF);
+    const quint8 bytes[12] = {static_cast<quint8>(limit & 0xFF),
+                              static_cast<quint8>(limit >> 8),
+                              0x8B,
+                              0x02,
+                              0xFD,
+                              0x00,
+                              0x5A,
+                              static_cast<quint8>(i & 1),
+                              0xE8,
+                              0x03,
+                              static_cast<quint8>(raw & 0xFF),
+                              static_cast<quint8>(raw >> 8)};
+    return QByteArray(reinterpret_cast<const char*>(bytes), 12);
+}
+
+int countLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    int lines = 0;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        lines += static_cast<int>(chunk.count('\n'));
+    }
+    return lines;
+}
+
+}  // namespace soak

@@ -1,0 +1,28 @@
+#pragma once
+
+// What the soak drivers share: the steady clock, resident memory, the numbered frames they
+// send, the scripted "Save Log" answer and the log's line count.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "textlog/LogSession.h"
+
+namespace soak {
+
+std::int64_t nowNs();
+// Of this process, from /proc; -1 where it cannot be read.
+long residentKiB();
+// Frame number i carried in the pH reading (low 16 bits) and the limit (high bits), so every
+// frame is distinct and the labels and the log tell which one arrived.
+QByteArray frameFor(std::int64_t i);
+// Lines in a file, the header included.
+int countLines(const QString& path);
+
+struct ScriptedDialog final : textlog::SaveDialog {
+    QString path;
+    std::optional<QString> askFileName(QWidget*) override { return path; }
+};
+
+}  // namespace soak
