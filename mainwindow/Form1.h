@@ -69,6 +69,7 @@ public:
 
     // FrameSink
     void showRegisters(const device::RegisterTexts& texts) override;
+    void frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) override;
     QString updateRateText() const override;
     void logSample(const device::LogRecord& record) override;
     device::GraphScale graphScale() override;
@@ -78,6 +79,8 @@ public:
     // When set, takes every message to the user instead of the message windows; tests and the
     // soak collect them.
     std::function<void(const QString&)> reportError;
+    // Tells the user of a failure, in the window of its kind (or to reportError).
+    void report(MessageKind kind, const QString& text);
     // Which device an entry's port number opens; tests point it at pseudo-terminals.
     std::function<QString(int)> portNameForNumber;
 
@@ -114,6 +117,10 @@ public:
 signals:
     // Every window is unloaded; the program may end.
     void exited();
+    // Each accepted frame, for the sinks outside the windows (the MQTT publisher).
+    void frameDecoded(const device::DeviceFrame& frame, const QDateTime& time);
+    // The serial link as the user would name it: "connected", "lost" or "disconnected".
+    void linkStateChanged(const QString& state);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,7 +134,6 @@ private:
     void shutdown(const QWidget* closing);
     void setConnectColour(QRgb rgb);
     void linkLost(const QString& reason);
-    void report(MessageKind kind, const QString& text);
     void markUpdateRate();
     std::optional<int> selectedEntryNumber() const;
     void bringToFront();

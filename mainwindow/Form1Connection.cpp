@@ -43,20 +43,24 @@ void Form1::Command2_Click() {
     if (!MSComm1.setPortOpen(true)) {
         // The colour follows the real state: a port that would not open is not connected.
         setConnectColour(Disconnected);
+        emit linkStateChanged(QStringLiteral("disconnected"));
         report(MessageKind::ConnectFailed, MSComm1.errorString());
         return;
     }
     device::stampLastFrame(history_, clock_, clock_.now());
+    emit linkStateChanged(QStringLiteral("connected"));
 }
 
 void Form1::Command3_Click() {
     if (!MSComm1.PortOpen()) return;
     MSComm1.setPortOpen(false);
     setConnectColour(Disconnected);
+    emit linkStateChanged(QStringLiteral("disconnected"));
 }
 
 void Form1::linkLost(const QString& reason) {
     setConnectColour(Disconnected);
+    emit linkStateChanged(QStringLiteral("lost"));
     report(MessageKind::LinkLost,
            QStringLiteral("The connection on %1 was lost: %2.\n\nPress Connect to try again.")
                .arg(MSComm1.CommPort(), reason));
