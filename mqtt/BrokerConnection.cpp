@@ -33,8 +33,11 @@ BrokerConnection::~BrokerConnection() {
 
 void BrokerConnection::start() {
     housekeeping_ = new QTimer(this);
-    housekeeping_->setInterval(1000);
-    connect(housekeeping_, &QTimer::timeout, this, &BrokerConnection::service);
+    housekeeping_->setInterval(CollectIntervalMs);
+    connect(housekeeping_, &QTimer::timeout, this, [this] {
+        collect();
+        service();
+    });
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     connect(retry_, &QTimer::timeout, this, &BrokerConnection::attempt);
@@ -105,9 +108,7 @@ void BrokerConnection::service() {
     if (!client_) return;
     const int rc = mosquitto_loop(client_, 0, 1);
     if (pendingRefusal_) {
-        reportRefusal(QStringLiteral("The MQTT broker %1 refused the connection: %2.")
-                          .arg(settings_.host,
-                               QString::fromUtf8(mosquitto_connack_string(*pendingRefusal_))));
+        reportRefusal(refusalText(*pendingRefusal_));
         pendingRefusal_.reset();
     }
     if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(client_) >= 0) {
@@ -184,7 +185,7 @@ void BrokerConnection::connected(int rc) {
     emit connectedChanged(true);
     publish(topics_.availability, Online);
     for (const Message& m : discoveryMessages(settings_.id, version_)) publish(m.topic, m.payload);
-    sendPending();
+    collect();
 }
 
 void BrokerConnection::collect() {
@@ -227,6 +228,21 @@ void BrokerConnection::publish(const QByteArray& topic, const QByteArray& payloa
         *mid = 0;
         stateDirty_ = true;
     }
+}
+
+QString BrokerConnection::refusalText(int connackCode) const {
+    QString why = QString::fromUtf8(mosquitto_connack_string(connackCode));
+    while (why.endsWith(u'.')) why.chop(1);
+    if (settings_.user.isEmpty()) {
+        return QStringLiteral(
+                   "The MQTT broker %1 refused the connection (%2). It may want a "
+                   "user: mqtt://user@%1, with the password in %3.")
+            .arg(settings_.host, why, PasswordVariable);
+    }
+    return QStringLiteral(
+               "The MQTT broker %1 refused the login of \"%2\" (%3). Check the user "
+               "name and the password in %4.")
+        .arg(settings_.host, settings_.user, why, PasswordVariable);
 }
 
 void BrokerConnection::reportRefusal(const QString& reason) {

@@ -18,7 +18,8 @@ struct mosquitto;
 namespace mqtt {
 
 // What the window's thread hands to the broker's thread: only the newest of each, so a
-// broker that is away or slow never makes anything pile up.
+// broker that is away or slow never makes anything pile up. The state is collected on the
+// connection's own tick; a link change wakes it.
 struct Outbox {
     QMutex mutex;
     std::optional<QByteArray> state;
@@ -39,6 +40,9 @@ public:
     // dropped and tried again.
     static constexpr int ConnectTimeoutMs = 10000;
     static constexpr int KeepAliveSeconds = 30;
+    // How often the newest frame state is collected and sent while connected: a frame
+    // reaches the broker within this time, and the window's thread never has to wake us.
+    static constexpr int CollectIntervalMs = 1000;
 
     BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version);
     ~BrokerConnection() override;
@@ -67,6 +71,7 @@ private:
     void connected(int rc);
     void sendPending();
     void publish(const QByteArray& topic, const QByteArray& payload, int* mid = nullptr);
+    QString refusalText(int connackCode) const;
     void reportRefusal(const QString& reason);
 
     const BrokerSettings settings_;
@@ -77,7 +82,7 @@ private:
     mosquitto* client_ = nullptr;
     QPointer<QSocketNotifier> readable_;
     QPointer<QSocketNotifier> writable_;
-    QTimer* housekeeping_ = nullptr;  // keep-alive pings while connected
+    QTimer* housekeeping_ = nullptr;  // while connected: the newest state, keep-alive pings
     QTimer* retry_ = nullptr;
     QTimer* connectDeadline_ = nullptr;
     int retryMs_ = FirstRetryMs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMutexLocker>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -39,7 +40,7 @@ signals:
     void connectedChanged(bool connected);
 
 private:
-    void handOver();
+    void handOver(QMutexLocker<QMutex>& lock);
 
     Outbox outbox_;
     // Owned, but not as a child: a thread that cannot be stopped in time must not be

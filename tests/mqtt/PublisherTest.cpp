@@ -160,7 +160,9 @@ TEST(Publisher, PasswordFromSettingsAndAWrongOneReportedOnce) {
     waitUntil([] { return false; }, 3500);
     EXPECT_EQ(refusals.count(), 1);
     const QString reason = refusals[0][0].toString();
-    EXPECT_TRUE(reason.contains("refused") && reason.contains("password")) << reason.toStdString();
+    EXPECT_TRUE(reason.contains("refused the login of \"aquarist\"") &&
+                reason.contains("VELLICOR_MQTT_PASSWORD"))
+        << reason.toStdString();
     EXPECT_FALSE(refusedOne.isConnected());
     EXPECT_FALSE(live.get("vellicor/wrong/availability").has_value());
 
