@@ -40,6 +40,7 @@ bool FrameDecoder::decode(const QByteArray& input) {
     history_.RawAtPh4 = frame->raw4;
     const RegisterTexts texts = registerTexts(*frame, QLocale());
     sink_.showRegisters(texts);
+    sink_.frameAccepted(*frame, now);
 
     // Nothing below can change the rate text or the count before the refresh, so one reading
     // of the rate decides logging, history and refresh alike.

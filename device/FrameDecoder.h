@@ -10,8 +10,8 @@
 
 namespace device {
 
-// Turns each read of the serial input into register texts, pH values, a paced log line,
-// a history sample and a graph refresh, in that order.
+// Turns each read of the serial input into register texts, pH values, the accepted frame
+// for publishing, a paced log line, a history sample and a graph refresh, in that order.
 class FrameDecoder {
 public:
     FrameDecoder(MeasurementHistory& history, FrameSink& sink, const Clock& clock = Clock::system())

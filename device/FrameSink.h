@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <array>
@@ -36,6 +37,9 @@ public:
     virtual ~FrameSink() = default;
 
     virtual void showRegisters(const RegisterTexts& texts) = 0;
+    // Every accepted frame with the time it was stamped, for sinks that want the values
+    // themselves (a publisher) rather than their texts.
+    virtual void frameAccepted(const DeviceFrame& /*frame*/, const QDateTime& /*time*/) {}
     // Text1, read anew at each decision.
     virtual QString updateRateText() const = 0;
     // Called only while a log file is open.

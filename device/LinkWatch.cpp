@@ -44,4 +44,20 @@ void LinkWatch::stop() {
     nextTry_ = QDateTime();
 }
 
+QString linkStateName(LinkState state, const LinkWatch& watch) {
+    switch (state) {
+        case LinkState::Open:
+            return QStringLiteral("connected");
+        case LinkState::Retrying: {
+            const auto& o = watch.current();
+            const bool justLost = o && !o->fromStart && o->tries == 0;
+            return justLost ? QStringLiteral("lost") : QStringLiteral("trying again");
+        }
+        case LinkState::Closed:
+        case LinkState::Opening:
+            break;
+    }
+    return QStringLiteral("disconnected");
+}
+
 }  // namespace device

@@ -62,4 +62,8 @@ private:
     QDateTime nextTry_;
 };
 
+// The link's state in the words a publisher uses: "connected", "lost" (just now, before the
+// first try again), "trying again" or "disconnected".
+QString linkStateName(LinkState state, const LinkWatch& watch);
+
 }  // namespace device

@@ -264,6 +264,10 @@ void Form1::showRegisters(const device::RegisterTexts& t) {
     Label7->setText(t.targetPh);
 }
 
+void Form1::frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) {
+    emit frameDecoded(frame, time);
+}
+
 QString Form1::updateRateText() const {
     return Text1->text();
 }

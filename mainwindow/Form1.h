@@ -72,6 +72,7 @@ public:
 
     // FrameSink
     void showRegisters(const device::RegisterTexts& texts) override;
+    void frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) override;
     QString updateRateText() const override;
     void logSample(const device::LogRecord& record) override;
     device::GraphScale graphScale() override;
@@ -81,6 +82,8 @@ public:
     // When set, takes every message to the user instead of the message windows; tests and the
     // soak collect them.
     std::function<void(const QString&)> reportError;
+    // Tells the user of a failure, in the window of its kind (or to reportError).
+    void report(MessageKind kind, const QString& text);
     // Which device an entry's port number opens; tests point it at pseudo-terminals.
     std::function<QString(int)> portNameForNumber;
 
@@ -117,6 +120,11 @@ public:
 signals:
     // Every window is unloaded; the program may end.
     void exited();
+    // Each accepted frame, for the sinks outside the windows (the MQTT publisher).
+    void frameDecoded(const device::DeviceFrame& frame, const QDateTime& time);
+    // The serial link as a publisher names it, when that name changes: "connected", "lost",
+    // "trying again" or "disconnected".
+    void linkStateNamed(const QString& state);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -135,7 +143,6 @@ private:
     void openFinished(bool opened);
     void connectFailed();
     QString linkStory() const;
-    void report(MessageKind kind, const QString& text);
     void markUpdateRate();
     std::optional<int> selectedEntryNumber() const;
     void bringToFront();
@@ -149,6 +156,7 @@ private:
     QPointer<textlog::Form2> form2_;
     QPointer<graph::Form3> form3_;
     QPointer<Form4> form4_;
+    QString linkStateName_ = device::linkStateName(device::LinkState::Closed, {});
     bool shuttingDown_ = false;
     bool shownOnce_ = false;
 };

@@ -96,6 +96,10 @@ void Form1::linkStateChanged() {
     if (state == device::LinkState::Retrying) setConnectColour(Disconnected);
     if (state == device::LinkState::Open) setConnectColour(Connected);
     messageWindows_.update(MessageKind::LinkLost, linkStory());
+    const QString name = device::linkStateName(state, MSComm1.watch());
+    if (name == linkStateName_) return;
+    linkStateName_ = name;
+    emit linkStateNamed(name);
 }
 
 QString Form1::linkStory() const {

@@ -10,7 +10,7 @@ class QWidget;
 namespace mainwindow {
 
 // The kinds of failure the user is told about.
-enum class MessageKind { ConnectFailed, LinkLost, LogFileCreate, LogFileWrite };
+enum class MessageKind { ConnectFailed, LinkLost, LogFileCreate, LogFileWrite, MqttRefused };
 
 // One non-modal message window per kind of failure. A failure that comes again updates its
 // window in place with the newest reason and how often it happened since the window was last
@@ -36,7 +36,7 @@ private:
         QPointer<QMessageBox> box;
         int count = 0;
     };
-    static constexpr std::size_t KindCount = 4;
+    static constexpr std::size_t KindCount = 5;
 
     QWidget* parent_;
     std::array<Entry, KindCount> entries_;

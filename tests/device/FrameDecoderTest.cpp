@@ -59,8 +59,30 @@ TEST_F(Decoding, CommaLocaleShowsCommaPh) {
     EXPECT_EQ(sink.shown.at(0).targetPh, "7,41");
 }
 
+// Every accepted frame reaches a publisher, due or not, once its texts are on the window.
+TEST_F(Decoding, EveryAcceptedFrameIsHandedOverWithItsTime) {
+    sink.rate = "3";
+    decoder.decode(kFrame);
+    clock.advanceMs(1000);
+    decoder.decode(frameWithRaw(700));
+    sink.rate = "not a number";
+    decoder.decode(kFrame);
+    ASSERT_EQ(sink.accepted.size(), 3u);
+    const DeviceFrame& f = sink.accepted[0].frame;
+    EXPECT_EQ(f.raw, 766);
+    EXPECT_EQ(f.limit, 812);
+    EXPECT_EQ(f.valve, 1);
+    EXPECT_EQ(f.k, 90);
+    EXPECT_EQ(f.m, 1000);
+    EXPECT_EQ(sink.accepted[0].time, QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7, 250)));
+    EXPECT_EQ(sink.accepted[1].frame.raw, 700);
+    EXPECT_EQ(sink.accepted[1].time, QDateTime(QDate(2026, 12, 8), QTime(9, 5, 8, 250)));
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(sink.accepted[i].shownBefore, i + 1);
+}
+
 TEST_F(Decoding, ShortReadChangesNothing) {
     EXPECT_FALSE(decoder.decode(kFrame.left(11)));
+    EXPECT_TRUE(sink.accepted.empty());
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(history.SampleCount, 0);
     EXPECT_EQ(history.LastFrameTime, 0.0f);

@@ -50,3 +50,18 @@ TEST(LinkWatch, ALinkThatFallsAgainBeforeAnyByteWasNeverBack) {
     ASSERT_EQ(watch.past().size(), 1u);
     EXPECT_EQ(watch.past().front().lost.secsTo(watch.past().front().back), 40);
 }
+
+TEST(LinkWatch, PublishedNamesFollowTheLossAndTheTries) {
+    using device::LinkState;
+    LinkWatch watch;
+    EXPECT_EQ(device::linkStateName(LinkState::Closed, watch), "disconnected");
+    EXPECT_EQ(device::linkStateName(LinkState::Opening, watch), "disconnected");
+    EXPECT_EQ(device::linkStateName(LinkState::Open, watch), "connected");
+    watch.begin(Night, QStringLiteral("hung up"));
+    EXPECT_EQ(device::linkStateName(LinkState::Retrying, watch), "lost");
+    watch.failedTry(QStringLiteral("no such file"));
+    EXPECT_EQ(device::linkStateName(LinkState::Retrying, watch), "trying again");
+    // Not there at start-up: nothing was lost.
+    watch.begin(Night, QString(), true);
+    EXPECT_EQ(device::linkStateName(LinkState::Retrying, watch), "trying again");
+}

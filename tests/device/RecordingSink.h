@@ -11,8 +11,17 @@ struct RecordingSink : device::FrameSink {
     std::vector<device::RegisterTexts> shown;
     std::vector<device::LogRecord> logged;
     std::vector<QString> events;  // "log", "mappings", "redraw-fixed", "redraw-self"
+    struct Accepted {
+        device::DeviceFrame frame;
+        QDateTime time;
+        std::size_t shownBefore;  // register texts shown when the frame was handed over
+    };
+    std::vector<Accepted> accepted;
 
     void showRegisters(const device::RegisterTexts& t) override { shown.push_back(t); }
+    void frameAccepted(const device::DeviceFrame& f, const QDateTime& t) override {
+        accepted.push_back({f, t, shown.size()});
+    }
     QString updateRateText() const override { return rate; }
     void logSample(const device::LogRecord& r) override {
         logged.push_back(r);

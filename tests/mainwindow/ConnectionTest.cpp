@@ -244,3 +244,23 @@ TEST_F(Connection, RepeatedFailuresShareOneWindowPerKindWithTheNewestReasonAndCo
     EXPECT_TRUE(again->text().contains("/dev/vellicor-missing-4"));
     EXPECT_FALSE(again->text().contains("times")) << again->text().toStdString();
 }
+
+// What a publisher is told of the serial link.
+TEST_F(Connection, LinkStateFollowsConnectLossAndDisconnect) {
+    QStringList states;
+    QObject::connect(&form, &mainwindow::Form1::linkStateNamed,
+                     [&](const QString& s) { states << s; });
+    {
+        PseudoTerminal pty;
+        form.connectTo(pty.slaveName());
+        pty.closeMaster();
+        ASSERT_TRUE(waitUntil([&] { return !form.MSComm1.PortOpen(); }));
+    }
+    PseudoTerminal again;
+    form.connectTo(again.slaveName());
+    form.Command3_Click();
+    form.Command3_Click();  // already closed: nothing to say
+    form.connectTo("/dev/vellicor-no-such-port");
+    // A failed Connect leaves it disconnected: nothing new to say.
+    EXPECT_EQ(states, QStringList({"connected", "lost", "connected", "disconnected"}));
+}
