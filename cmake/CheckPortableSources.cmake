@@ -8,7 +8,7 @@ set(posix_only
     "asm/[^>]*" "netinet/[^>]*" "arpa/[^>]*")
 list(JOIN posix_only "|" posix_pattern)
 
-set(failures "")
+set(failures 0)
 foreach(source IN LISTS SOURCES)
     # One list element per line: characters that CMake lists treat specially are blanked.
     file(READ ${source} text)
@@ -23,13 +23,16 @@ foreach(source IN LISTS SOURCES)
         elseif(line MATCHES "^[ \t]*#[ \t]*endif")
             math(EXPR depth "${depth} - 1")
         elseif(depth EQUAL 0 AND line MATCHES "^[ \t]*#[ \t]*include[ \t]*<(${posix_pattern})>")
-            string(APPEND failures "${source}:${number}: ${CMAKE_MATCH_1} is not on Windows; "
-                "keep it behind a platform guard\n")
+            # One finding per line, as printed: a fatal error's text is wrapped at a width that
+            # depends on the path's length, which would split file, line and header apart.
+            message(NOTICE "${source}:${number}: ${CMAKE_MATCH_1} is not on Windows; "
+                "keep it behind a platform guard")
+            math(EXPR failures "${failures} + 1")
         endif()
     endforeach()
 endforeach()
 
-if(failures)
-    message(FATAL_ERROR "${failures}")
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} POSIX-only header(s) outside a platform guard, listed above")
 endif()
 file(TOUCH ${STAMP})

@@ -12,6 +12,21 @@ vellicor_program_packages=(build-essential cmake ninja-build pkg-config qt6-base
 vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev
     desktop-file-utils appstream lintian dpkg-dev file mosquitto openssl)
 
+# The platform checks (./scripts/test --platforms): the arm64 cross build, its packages and
+# qemu to run it, and MinGW-w64 for the Windows compile check. Never installed otherwise.
+vellicor_platform_packages=(crossbuild-essential-arm64 qemu-user-static qt6-base-dev:arm64
+    qt6-serialport-dev:arm64 libgtest-dev:arm64 g++-mingw-w64-x86-64-posix)
+
+# vellicor_add_architecture <arch>: lets dpkg install packages of another architecture (the
+# package lists for it come with the next vellicor_install_deps).
+vellicor_add_architecture() {
+    dpkg --print-foreign-architectures | grep -qx "$1" && return 0
+    echo "Adding the $1 architecture to dpkg"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo dpkg --add-architecture "$1"
+}
+
 # vellicor_install_deps [more packages...]: the program's packages and the ones given.
 vellicor_install_deps() {
     local packages=("${vellicor_program_packages[@]}" "$@")

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "BuiltProgram.h"
 #include "PseudoTerminal.h"
 #include "textlog/LogLine.h"
 
@@ -27,8 +28,12 @@ TEST(KillWhileLogging, EveryLoggedLineSurvivesSigkill) {
     QByteArray output;
     QObject::connect(&child, &QProcess::readyReadStandardOutput,
                      [&] { output += child.readAllStandardOutput(); });
-    child.start(QStringLiteral(LOGGING_CHILD_PATH), {pty.slaveName(), file});
-    ASSERT_TRUE(child.waitForStarted());
+    testsupport::startBuiltProgram(child, QStringLiteral(LOGGING_CHILD_PATH),
+                                   {pty.slaveName(), file});
+    if (!child.waitForStarted()) {
+        VELLICOR_SKIP_IF_EMULATOR_CANNOT_START(child);
+        FAIL() << child.errorString().toStdString();
+    }
     ASSERT_TRUE(testsupport::waitUntil([&] { return countLines(output, "ready") == 1; }, 10000))
         << child.readAllStandardError().toStdString();
 

@@ -55,6 +55,7 @@ TEST_F(SimulatorAndMainWindow, LogFileAndHistoryHoldEveryFrameTheSimulatorSent) 
     ASSERT_TRUE(history.LogToFile);
     SimProcess simulator(
         {"--period", "10", "--frames", QString::number(Frames), "--seed", "11", "--trace", trace});
+    VELLICOR_SKIP_IF_EMULATOR_CANNOT_START(simulator.process());
     ASSERT_FALSE(simulator.port().isEmpty()) << simulator.process().readAllStandardError().data();
     connectTo(simulator.port());
     ASSERT_TRUE(waitUntil([&] { return logLines(dialog.path).size() == Frames + 1; }, 10000))
@@ -93,6 +94,7 @@ TEST_F(SimulatorAndMainWindow, LogFileAndHistoryHoldEveryFrameTheSimulatorSent) 
 
 TEST_F(SimulatorAndMainWindow, DroppedLinkLeavesTheWindowDisconnected) {
     SimProcess simulator({"--period", "10", "--drop-after", "3", "--trace", trace});
+    VELLICOR_SKIP_IF_EMULATOR_CANNOT_START(simulator.process());
     ASSERT_FALSE(simulator.port().isEmpty());
     connectTo(simulator.port());
     ASSERT_TRUE(waitUntil([&] { return !form.MSComm1.PortOpen(); }, 10000));

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "BuiltProgram.h"
 #include "tools/sim/SimModel.h"
 
 namespace simtest {
@@ -13,7 +14,7 @@ namespace simtest {
 class SimProcess {
 public:
     explicit SimProcess(const QStringList& args) {
-        process_.start(QStringLiteral(VELLICOR_SIM_PATH), args);
+        testsupport::startBuiltProgram(process_, QStringLiteral(VELLICOR_SIM_PATH), args);
         if (!process_.waitForStarted(5000)) return;
         // The first line of its output is the port to open.
         while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
