@@ -3,9 +3,12 @@
 // a second with a log file, the graph and the text log open, while the link is dropped and
 // restored every few minutes behind the same name. Prints the frames lost outside the outages,
 // the time from each return of the port to its first logged line, memory at the start and the
-// end, and CPU per frame over the first and the last tenth.
+// end, and CPU per frame over the first and the last tenth, split between the window's thread
+// and the others with the wake-ups per frame of each: a loaded machine wakes the program less
+// often and so makes each frame cheaper, which must not be mistaken for a change in the program.
 //
 //   vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] [--outages-s A,B,...] [--dir D]
+//                     [--preload-lines L]
 //
 // The device sends only while the program has the port open: frames the regulator sends into
 // a link nobody holds are the outage's, not the program's to lose. Before a drop the writer
@@ -50,18 +53,6 @@ using soak::residentKiB;
 using soak::ScriptedDialog;
 using SteadyClock = std::chrono::steady_clock;
 
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
 // The real main window; it notes which frame each logged line was and when it was logged.
 class CountingForm1 final : public mainwindow::Form1 {
 public:
@@ -78,6 +69,18 @@ public:
         ++logged;
     }
     qsizetype textLogChars() { return form2() ? form2()->text().size() : 0; }
+    // The text log as it stands after a long run: lines logged earlier, shown and scrolled by.
+    void preloadTextLog(std::int64_t lines) {
+        if (lines <= 0) return;
+        const QString line = QStringLiteral("12/8/26 9:05:07 AM  6.99\t7.41\t1\r\n");
+        QString all;
+        all.reserve(static_cast<qsizetype>(lines) * line.size());
+        for (std::int64_t i = 0; i < lines; ++i) all += line;
+        textlog::Form2* window = form2();
+        window->show();
+        window->appendLine(all);
+        window->flushPendingLines();
+    }
     void discardTextLog() {
         if (textlog::Form2* window = form2()) window->Command1->click();
     }
@@ -129,6 +132,7 @@ struct Options {
     double upSeconds = 300;
     std::vector<double> outageSeconds{1, 4, 10, 35};
     QString dir;
+    std::int64_t preloadLines = 0;
 };
 
 Options parseOptions(const QStringList& args) {
@@ -147,25 +151,88 @@ Options parseOptions(const QStringList& args) {
                 o.outageSeconds.push_back(s.toDouble());
         } else if (args[i] == QLatin1String("--dir")) {
             o.dir = value;
+        } else if (args[i] == QLatin1String("--preload-lines")) {
+            o.preloadLines = value.toLongLong();
         } else {
             throw std::runtime_error(
                 "usage: vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] "
-                "[--outages-s A,B,...] [--dir D]");
+                "[--outages-s A,B,...] [--dir D] [--preload-lines L]");
         }
     }
     if (o.frames < 10 || o.outageSeconds.empty()) throw std::runtime_error("bad options");
     return o;
 }
 
-// CPU of the program (the process less the writer) at one moment.
+// What the program (the process less the writer) has used up to one moment: CPU, and how
+// often its threads were switched out, which is what a frame's wake-ups cost the kernel.
 struct CpuMark {
     double process = 0, writer = 0;
+    double windowUser = 0, windowSystem = 0;  // the window's thread alone
+    double processSwitches = 0, writerSwitches = 0, windowSwitches = 0;
     std::int64_t frames = 0;
 };
+
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// A line's value from a /proc status file, 0 where it is missing.
+double statusValue(const QString& path, const QByteArray& key) {
+    QFile status(path);
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(key.size()).trimmed().toDouble();
+    return 0;
+}
+
+// Called on the writer's thread.
+CpuMark markNow(std::int64_t frames, double writerStart, double writerSwitchesStart) {
+    CpuMark m;
+    m.frames = frames;
+    rusage self{}, writer{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_THREAD, &writer);
+    m.process = seconds(self.ru_utime) + seconds(self.ru_stime);
+    m.writer = seconds(writer.ru_utime) + seconds(writer.ru_stime) - writerStart;
+    m.processSwitches = static_cast<double>(self.ru_nvcsw + self.ru_nivcsw);
+    m.writerSwitches =
+        static_cast<double>(writer.ru_nvcsw + writer.ru_nivcsw) - writerSwitchesStart;
+    const QString task = QStringLiteral("/proc/self/task/%1/").arg(::getpid());
+    QFile stat(task + QStringLiteral("stat"));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray text = stat.readAll();
+        // After the parenthesised name: utime is the 12th field, stime the 13th.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+        if (fields.size() > 12) {
+            m.windowUser = fields[11].toDouble() / tick;
+            m.windowSystem = fields[12].toDouble() / tick;
+        }
+    }
+    m.windowSwitches = statusValue(task + QStringLiteral("status"), "voluntary_ctxt_switches:") +
+                       statusValue(task + QStringLiteral("status"), "nonvoluntary_ctxt_switches:");
+    return m;
+}
 
 double cpuPerFrameMs(const CpuMark& a, const CpuMark& b) {
     const double cpu = (b.process - a.process) - (b.writer - a.writer);
     return cpu * 1000 / static_cast<double>(std::max<std::int64_t>(b.frames - a.frames, 1));
+}
+
+// Where a stretch's CPU went: the window's thread (user and system) and the others (the
+// port's reader, the display's), with the wake-ups per frame of each.
+void printCpu(const char* name, const CpuMark& a, const CpuMark& b) {
+    const double frames = static_cast<double>(std::max<std::int64_t>(b.frames - a.frames, 1));
+    const double all = (b.process - a.process) - (b.writer - a.writer);
+    const double user = b.windowUser - a.windowUser, system = b.windowSystem - a.windowSystem;
+    const double windowWakes = b.windowSwitches - a.windowSwitches;
+    const double otherWakes = (b.processSwitches - a.processSwitches) -
+                              (b.writerSwitches - a.writerSwitches) - windowWakes;
+    std::printf(
+        "  %-11s window thread user %.3f ms, system %.3f ms, %.2f wake-ups; "
+        "other threads %.3f ms, %.2f wake-ups\n",
+        name, user * 1000 / frames, system * 1000 / frames, windowWakes / frames,
+        (all - user - system) * 1000 / frames, otherWakes / frames);
 }
 
 }  // namespace
@@ -199,6 +266,7 @@ int main(int argc, char** argv) {
     form.Text1->setText(QStringLiteral("1"));
     form.Command6->click();  // "Save Log"
     form.Command4->click();  // "Graph"
+    form.preloadTextLog(options.preloadLines);
     if (!history.LogToFile) {
         std::fprintf(stderr, "setup failed\n");
         return 1;
@@ -211,6 +279,8 @@ int main(int argc, char** argv) {
 
     const std::int64_t startNs = nowNs();
     const long rssStartKiB = residentKiB();
+    const QString processStatus = QStringLiteral("/proc/self/status");
+    const double threadsStart = statusValue(processStatus, "Threads:");
     std::atomic<bool> done{false};
     std::atomic<std::int64_t> sent{0};
     std::vector<double> returnToLogS;
@@ -219,9 +289,9 @@ int main(int argc, char** argv) {
     std::atomic<double> outageTotalS{0};
 
     std::thread writer([&] {
-        const double writerStart = threadCpuSeconds();
+        const CpuMark writerStart = markNow(0, 0, 0);
         const auto mark = [&](std::int64_t frames) {
-            marks.push_back(CpuMark{processCpuSeconds(), threadCpuSeconds() - writerStart, frames});
+            marks.push_back(markNow(frames, writerStart.writer, writerStart.writerSwitches));
         };
         const auto period = std::chrono::duration<double, std::milli>(options.periodMs);
         const auto waitFor = [&](auto pred, double seconds) {
@@ -291,6 +361,7 @@ int main(int argc, char** argv) {
     writer.join();
 
     const long rssEndKiB = residentKiB();
+    const double threadsEnd = statusValue(processStatus, "Threads:");
     const qsizetype textLogChars = form.textLogChars();
     form.discardTextLog();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -321,7 +392,11 @@ int main(int argc, char** argv) {
     if (marks.size() == 4) {
         std::printf("cpu per frame        first tenth %.3f ms, last tenth %.3f ms\n",
                     cpuPerFrameMs(marks[0], marks[1]), cpuPerFrameMs(marks[2], marks[3]));
+        printCpu("first tenth", marks[0], marks[1]);
+        printCpu("last tenth", marks[2], marks[3]);
     }
+    std::printf("threads start / end  %.0f / %.0f (the writer among them)\n", threadsStart,
+                threadsEnd);
     std::printf("messages reported    %lld\n", static_cast<long long>(messages.size()));
     const bool ok = lines == sent.load() && form.outOfOrder == 0;
     return ok ? 0 : 1;
