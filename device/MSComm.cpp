@@ -51,14 +51,28 @@ bool MSComm::setPortOpen(bool open) {
     }
     if (state_ == LinkState::Open) return true;
     retryTimer_.stop();
-    closeCurrent(false);
+    Attempt* attempt = openingUnderWay();
+    if (!attempt) {
+        closeCurrent(false);
+        attempt = &startAttempt();
+    }
     watch_.stop();
     state_ = LinkState::Opening;
-    Attempt& attempt = startAttempt();
-    if (attempt.link->waitOpened(quickOpenMs_))
-        opened(attempt.generation, attempt.link->openError(), false);
+    if (attempt->link->waitOpened(quickOpenMs_))
+        opened(attempt->generation, attempt->link->openError(), false);
     emit linkStateChanged();
     return PortOpen();
+}
+
+// A second opening of a port beside one still under way would find it locked by the first, and
+// report a port that is about to open as one that cannot be opened; the first one is taken over
+// instead, and its outcome is the user's.
+MSComm::Attempt* MSComm::openingUnderWay() {
+    if (outcomeTaken_) return nullptr;
+    if (state_ != LinkState::Opening && state_ != LinkState::Retrying) return nullptr;
+    for (Attempt& a : attempts_)
+        if (a.generation == generation_ && a.portName == portName_) return &a;
+    return nullptr;
 }
 
 void MSComm::keepOpen() {
@@ -87,7 +101,7 @@ MSComm::Attempt& MSComm::startAttempt() {
     connect(link, &PortLink::lost, this,
             [this, generation](const QString& reason) { lost(generation, reason); });
     connect(thread, &QThread::finished, this, [this, thread] { attemptEnded(thread); });
-    attempts_.push_back(Attempt{thread, link, generation});
+    attempts_.push_back(Attempt{thread, link, generation, portName_});
     thread->start();
     return attempts_.back();
 }

@@ -45,7 +45,8 @@ public:
     // true: opens the port, waiting at most the quick-open time, and returns whether it is
     // open. A slower opening goes on and openFinished() tells how it ended; one that fails is
     // not tried again, for a user who is there to see why. Once open, a lost link is tried
-    // again by itself.
+    // again by itself. An opening of the same port already under way, the user's or a try of
+    // its own, is waited for rather than joined by a second one.
     // false: closes the port, and stops any opening and any trying again.
     bool setPortOpen(bool open);
     // Opens the port and keeps it open, trying again by itself while it is not there yet, for
@@ -84,9 +85,11 @@ private:
         QThread* thread;
         PortLink* link;
         quint64 generation;
+        QString portName;
     };
 
     Attempt& startAttempt();
+    Attempt* openingUnderWay();
     void opened(quint64 generation, const QString& error, bool late);
     void arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs);
     void lost(quint64 generation, const QString& reason);

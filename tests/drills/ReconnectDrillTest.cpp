@@ -28,18 +28,23 @@ void idle(int ms) {
 }
 
 // An opening that blocks its caller until released or for five seconds, as opening a
-// Bluetooth port blocks while the system pages a device out of range.
+// Bluetooth port blocks while the system pages a device out of range. HoldingThePort opens
+// first and then blocks, as the system's open does once the port's lock is taken.
 class SlowOpening {
 public:
+    enum Order { BlockingFirst, HoldingThePort };
+    explicit SlowOpening(Order order = BlockingFirst) : order_(order) {}
     ~SlowOpening() { release(); }
     device::PortOpener opener() {
         return [this](QSerialPort& port) {
+            ++calls_;
+            const bool openedFirst = order_ == HoldingThePort && device::openForReading(port);
             {
                 std::unique_lock lock(mutex_);
                 entered_ = true;
                 released_.wait_for(lock, std::chrono::seconds(5), [this] { return free_; });
             }
-            return device::openForReading(port);
+            return order_ == HoldingThePort ? openedFirst : device::openForReading(port);
         };
     }
     void release() {
@@ -51,8 +56,11 @@ public:
         std::lock_guard lock(mutex_);
         return entered_;
     }
+    int calls() const { return calls_; }
 
 private:
+    const Order order_;
+    std::atomic<int> calls_{0};
     std::mutex mutex_;
     std::condition_variable released_;
     bool entered_ = false, free_ = false;
@@ -225,6 +233,57 @@ TEST_F(ReconnectDrill, FiveSecondOpeningNeverHoldsTheWindow) {
     EXPECT_EQ(form.connectColour(), LightGreen);
     ASSERT_TRUE(sendAndSee(pty, 555));
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// An impatient second click on Connect while a Bluetooth port pages its device: a second
+// opening beside the first would find the port locked by it and report a failure.
+TEST_F(ReconnectDrill, ConnectAgainDuringASlowOpeningWaitsForThatOpening) {
+    SlowOpening slow(SlowOpening::HoldingThePort);
+    form.MSComm1.setOpener(slow.opener());
+    form.MSComm1.setQuickOpenMs(100);
+    PseudoTerminal pty;
+    ASSERT_NO_FATAL_FAILURE(pointAt(pty));
+    form.connectTo(name);
+    ASSERT_TRUE(waitUntil([&] { return slow.entered(); }));
+    EXPECT_EQ(state(), device::LinkState::Opening);
+
+    form.connectTo(name);
+    slow.release();
+    ASSERT_TRUE(waitUntil([&] { return form.MSComm1.PortOpen(); }, 8000));
+    idle(300);
+    EXPECT_TRUE(form.MSComm1.PortOpen());
+    EXPECT_EQ(form.connectColour(), LightGreen);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(slow.calls(), 1);
+    ASSERT_TRUE(sendAndSee(pty, 777));
+}
+
+// The user comes back and presses Connect just as a try of the program's own is paging the
+// device: that try becomes the user's opening instead of locking the user's out.
+TEST_F(ReconnectDrill, ConnectWhileATryIsUnderWayTakesThatTryOver) {
+    form.MSComm1.setRetryDelays(300, 400);
+    auto pty = std::make_unique<PseudoTerminal>();
+    ASSERT_NO_FATAL_FAILURE(pointAt(*pty));
+    form.connectTo(name);
+    ASSERT_TRUE(form.MSComm1.PortOpen());
+    SlowOpening slow(SlowOpening::HoldingThePort);
+    form.MSComm1.setOpener(slow.opener());
+    form.MSComm1.setQuickOpenMs(100);
+    auto back = std::make_unique<PseudoTerminal>();
+    drop(*pty);
+    ASSERT_NO_FATAL_FAILURE(pointAt(*back));
+    ASSERT_TRUE(waitUntil([&] { return slow.entered(); }));
+    EXPECT_EQ(state(), device::LinkState::Retrying);
+    ASSERT_EQ(messages.size(), 1);  // the loss
+
+    form.connectTo(name);
+    slow.release();
+    ASSERT_TRUE(waitUntil([&] { return form.MSComm1.PortOpen(); }, 8000));
+    idle(600);  // longer than the tries' cap: none comes after
+    EXPECT_TRUE(form.MSComm1.PortOpen());
+    EXPECT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+    EXPECT_EQ(slow.calls(), 1);
+    ASSERT_TRUE(sendAndSee(*back, 778));
 }
 
 TEST_F(ReconnectDrill, ExitInTheMiddleOfATryEndsAtOnce) {
