@@ -5,6 +5,7 @@
 file(GLOB_RECURSE vellicor_program_sources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/device/*.cpp ${CMAKE_SOURCE_DIR}/device/*.h
     ${CMAKE_SOURCE_DIR}/mainwindow/*.cpp ${CMAKE_SOURCE_DIR}/mainwindow/*.h
+    ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
     ${CMAKE_SOURCE_DIR}/textlog/*.cpp ${CMAKE_SOURCE_DIR}/textlog/*.h
     ${CMAKE_SOURCE_DIR}/graph/*.cpp ${CMAKE_SOURCE_DIR}/graph/*.h
     ${CMAKE_SOURCE_DIR}/mqtt/*.cpp ${CMAKE_SOURCE_DIR}/mqtt/*.h

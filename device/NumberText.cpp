@@ -8,9 +8,6 @@
 namespace device {
 
 namespace {
-// The frame counter saturates here, so a larger rate could never come due.
-constexpr double kMaxUpdateRate = 32767;
-
 quint64 magnitude(std::int64_t value) {
     return value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
 }

@@ -21,6 +21,9 @@ QString formatSigned(std::int64_t value);     // " 812" / "-5"
 // Rounds to the given number of decimals, halves going to the even digit.
 double roundHalfEven(double value, int decimals);
 
+// The frame counter saturates here, so a larger rate could never come due.
+constexpr int kMaxUpdateRate = 32767;
+
 // The update rate typed by the user, if it is a whole number of at least 1 that the frame
 // counter can reach. Anything else means "never due".
 std::optional<int> parseUpdateRate(const QString& text, const QLocale& locale);

@@ -16,6 +16,7 @@
 #include "graph/DemoHistory.h"
 #include "graph/Form3.h"
 #include "textlog/Form2.h"
+#include "textlog/LogFile.h"
 
 namespace mainwindow {
 
@@ -171,6 +172,10 @@ void Form1::Command5_Click() {
 
 void Form1::Command6_Click() {
     logSession_.saveLog();
+}
+
+void Form1::logInto(std::unique_ptr<textlog::LogFile> opened) {
+    logSession_.logInto(std::move(opened));
 }
 
 void Form1::Command7_Click() {

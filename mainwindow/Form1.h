@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "MessageWindows.h"
@@ -25,7 +26,8 @@ class Form3;
 }
 namespace textlog {
 class Form2;
-}
+class LogFile;
+}  // namespace textlog
 
 namespace mainwindow {
 
@@ -51,6 +53,8 @@ public:
     // Puts a port name in the selector's edit field and keeps that port open: tried again by
     // itself while it is not there, for a start-up with nobody to press "Connect".
     void watchPort(const QString& portName);
+    // Logs from now on into a file already open, as "Save Log" does once its file is chosen.
+    void logInto(std::unique_ptr<textlog::LogFile> opened);
 
     void Command1_Click();  // demo history, no drawing
     void Command2_Click();  // "Connect"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "CommandLine.h"
+#include "BrokerUrl.h"
 #include "Payloads.h"
 
 class QSocketNotifier;

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "BrokerConnection.h"
-#include "CommandLine.h"
+#include "BrokerUrl.h"
 #include "device/Frame.h"
 
 namespace mqtt {

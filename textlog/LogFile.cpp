@@ -30,6 +30,15 @@ void syncFolderOf(const QString& path) {
 }
 #endif
 
+// Whether the file's last byte ends a line. One that cannot be read is taken as whole: a
+// missing break costs a glued line, a needless one an empty line.
+bool endsWithLineBreak(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(file.size() - 1)) return true;
+    char last = 0;
+    return !file.getChar(&last) || last == '\n';
+}
+
 }  // namespace
 
 LogFile::LogFile() {
@@ -45,15 +54,21 @@ LogFile::~LogFile() {
     close();
 }
 
-bool LogFile::open(const QString& path) {
+bool LogFile::open(const QString& path, Mode mode) {
+    // Qt would open a folder for writing and fail only at the first line.
+    if (QFileInfo(path).isDir()) {
+        error_ = QStringLiteral("it is a folder");
+        return false;
+    }
     file_.setFileName(path);
     // Unbuffered: each write reaches the system at once instead of waiting in Qt's buffer.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const QIODevice::OpenMode how = mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate;
+    if (!file_.open(QIODevice::WriteOnly | how | QIODevice::Unbuffered)) {
         error_ = file_.errorString();
         return false;
     }
-    wholeSize_ = 0;
-    startFresh_ = false;
+    wholeSize_ = file_.size();
+    startFresh_ = wholeSize_ > 0 && !endsWithLineBreak(path);
     sinceSync_.invalidate();
 #if defined(Q_OS_UNIX)
     syncFolderOf(path);

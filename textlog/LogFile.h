@@ -24,8 +24,14 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Creates the file, or truncates an existing one. On failure errorString() says why.
-    bool open(const QString& path);
+    enum class Mode {
+        Truncate,  // "Save Log": an existing file starts afresh
+        Append     // a restart: what the file holds stays, new lines go after it
+    };
+    // Creates the file, or opens an existing one in the given mode. On failure errorString()
+    // says why. Appending to a file whose last line was torn (a power cut in the middle of a
+    // line) starts the first new line on a line of its own.
+    bool open(const QString& path, Mode mode = Mode::Truncate);
     bool isOpen() const { return file_.isOpen(); }
     // Writes the line in the system's 8-bit encoding, whole or not at all: when the system
     // takes only part of it (disk full, quota), the part is cut off again so that the next
@@ -35,6 +41,8 @@ public:
     void close();
 
     QString fileName() const { return file_.fileName(); }
+    // Bytes in the file, the torn tail of an earlier run included.
+    qint64 size() const { return file_.isOpen() ? file_.size() : 0; }
     QString errorString() const { return error_; }
 
     // Told when a sync at the end of a second fails, after writeLine has returned.

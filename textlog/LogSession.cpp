@@ -50,10 +50,15 @@ void LogSession::saveLog() {
         }
         return;
     }
+    logInto(std::move(next));
+}
+
+void LogSession::logInto(std::unique_ptr<LogFile> opened) {
     if (file_) file_->close();
-    file_ = std::move(next);
+    file_ = std::move(opened);
     file_->syncFailed = [this] { noteWrite(false); };
     writeFailureReported_ = false;
+    const QString path = file_->fileName();
 
     history_.SampleCount = 0;
     if (hooks_.showTextLogWindow) hooks_.showTextLogWindow();
@@ -61,6 +66,9 @@ void LogSession::saveLog() {
     history_.LogFileName = path;
     history_.LogToFile = true;
 
+    // A file that goes on from an earlier run keeps its one header, so it still reads as one
+    // table; the gap in the times shows the outage.
+    if (file_->size() > 0) return;
     const bool written = file_->writeLine(fileHeaderLine());
     noteWrite(written);
 }

@@ -57,6 +57,10 @@ public:
     // reported and leaves any running log untouched; otherwise an earlier log file is closed
     // and the new one starts with its header.
     void saveLog();
+    // Logs from now on into a file already open, as "Save Log" does once its file is chosen:
+    // the text log window shown, the path in Text2, an earlier log file closed. The header
+    // goes only into an empty file.
+    void logInto(std::unique_ptr<LogFile> opened);
     // One due frame: a line to the file and a line to the text log window. Does nothing while
     // no log file is open. A failed write is reported once until a write succeeds again.
     void logSample(const device::LogRecord& record);

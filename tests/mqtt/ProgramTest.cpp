@@ -68,6 +68,35 @@ TEST(Program, PublishesFramesWithThePasswordFromTheEnvironmentAndLeavesItsWillWh
     EXPECT_TRUE(later.get(root + "availability")->retained);
 }
 
+// A service stopped by the system says goodbye itself, with the link's last state, rather than
+// leaving it to the broker's will after a kill.
+TEST(Program, HeadlessStoppedBySigtermSaysOfflineAndExitsWithZero) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Subscriber live(broker.subscriberPort());
+    testsupport::PseudoTerminal pty;
+
+    QProcess child;
+    QProcessEnvironment env = childEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(VELLICOR_PATH),
+                {pty.slaveName(), "--headless", "--mqtt-id", "tank", "--mqtt",
+                 QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(live.waitFor("vellicor/tank/link", "connected"));
+    pty.write(testsupport::referenceFrame());
+    ASSERT_TRUE(waitUntil([&] { return live.get("vellicor/tank/state").has_value(); }, 10000));
+
+    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+    ASSERT_TRUE(child.waitForFinished(5000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_TRUE(live.waitFor("vellicor/tank/link", "disconnected"));
+    EXPECT_TRUE(live.waitFor("vellicor/tank/availability", "offline"));
+}
+
 TEST(Program, MalformedUrlEndsTheProgramAtOnceWithAOneLineReason) {
     for (const QStringList& args : {QStringList{"--mqtt", "http://broker.lan"},
                                     QStringList{"COM3", "--mqtt", "mqtt://u:pw@broker.lan"},

@@ -77,6 +77,33 @@ TEST(SaveLog, StartsWithTheHeaderAtOnceAndShowsWindowAndPath) {
     EXPECT_EQ(h.stand.mainWindowShown, 2);
 }
 
+// Logging from the command line goes on in the file of an earlier run: the window and the path
+// show as after "Save Log", but nothing already there is lost and no second header comes.
+TEST(SaveLog, AFileOpenedForAppendingKeepsItsLinesAndItsOneHeader) {
+    LoggingHarness h;
+    const QString file = h.path("log.txt");
+    const QByteArray earlier = kHeader + "9 Dec 2026    08:08:38      6.99\r\n";
+    for (const QByteArray& before : {QByteArray(), earlier}) {
+        {
+            QFile old(file);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            old.write(before);
+        }
+        auto opened = std::make_unique<textlog::LogFile>();
+        ASSERT_TRUE(opened->open(file, textlog::LogFile::Mode::Append));
+        h.session.logInto(std::move(opened));
+        h.frames(2);
+        const QByteArray after = readAll(file);
+        EXPECT_TRUE(after.startsWith(before.isEmpty() ? kHeader : earlier));
+        EXPECT_EQ(after.count(kHeader), 1);
+        EXPECT_EQ(lineCount(file), (before.isEmpty() ? 1 : 2) + 2);
+        EXPECT_EQ(h.stand.logPath, file);
+        ASSERT_TRUE(h.stand.window);
+        EXPECT_TRUE(h.stand.window->isVisible());
+        h.session.close();
+    }
+}
+
 TEST(SaveLog, CancelWhileLoggingKeepsTheFileInUse) {
     LoggingHarness h;
     const QString file = h.path("log.txt");

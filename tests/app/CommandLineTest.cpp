@@ -2,20 +2,20 @@
 
 #include <QTemporaryDir>
 
-#include "mqtt/CommandLine.h"
+#include "app/CommandLine.h"
 
-using mqtt::parseCommandLine;
+using app::parseCommandLine;
 
 namespace {
 
-mqtt::ParsedCommandLine parse(QStringList args, std::optional<QString> password = std::nullopt,
-                              bool builtIn = true) {
+app::ParsedCommandLine parse(QStringList args, std::optional<QString> password = std::nullopt,
+                             bool builtIn = true) {
     args.prepend(QStringLiteral("vellicor"));
     return parseCommandLine(args, password, builtIn);
 }
 
 // Refused at once: no command line to run, a one-line reason and a failing status.
-void expectRefused(const mqtt::ParsedCommandLine& p, const char* mentions) {
+void expectRefused(const app::ParsedCommandLine& p, const char* mentions) {
     EXPECT_FALSE(p.run.has_value());
     EXPECT_NE(p.exitCode, 0);
     EXPECT_FALSE(p.message.contains(u'\n')) << p.message.toStdString();
@@ -161,4 +161,44 @@ TEST(CommandLine, HelpListsTheOptionsAndSaysWhenMqttIsNotBuiltIn) {
                   "not built into this program");
     // Without --mqtt a program without MQTT runs as before.
     EXPECT_TRUE(parse({"COM3"}, std::nullopt, false).run);
+}
+
+TEST(CommandLine, UnattendedAndHistoryOptionsAndWhatTheyGoWith) {
+    const auto service = parse({"/dev/rfcomm0", "--headless", "--log", "/var/lib/v/r.txt",
+                                "--interval", "5", "--mqtt", "mqtt://h"});
+    ASSERT_TRUE(service.run) << service.message.toStdString();
+    EXPECT_EQ(service.run->mode, app::Mode::Headless);
+    EXPECT_EQ(service.run->logPath, "/var/lib/v/r.txt");
+    EXPECT_EQ(service.run->interval, 5);
+    EXPECT_EQ(service.run->broker->id, "rfcomm0");
+    EXPECT_EQ(parse({"COM3", "--log", "t.txt"}).run->mode, app::Mode::Window);
+
+    const auto history = parse({"--history", "tank.txt"});
+    ASSERT_TRUE(history.run);
+    EXPECT_EQ(history.run->mode, app::Mode::History);
+    EXPECT_EQ(history.run->historyPath, "tank.txt");
+    EXPECT_FALSE(history.run->portName);
+    EXPECT_FALSE(parse({"--history"}).run->historyPath);
+    const auto png = parse({"--history", "t.txt", "--export-png", "w.png", "--from", "2026-12-01",
+                            "--to", "2026-12-07"});
+    ASSERT_TRUE(png.run) << png.message.toStdString();
+    EXPECT_EQ(png.run->mode, app::Mode::ExportPng);
+    EXPECT_EQ(png.run->from, QDate(2026, 12, 1));
+    EXPECT_EQ(png.run->to, QDate(2026, 12, 7));
+    EXPECT_TRUE(app::wantsNoDisplay({"vellicor", "--history", "t", "--export-png=w.png"}));
+    EXPECT_FALSE(app::wantsNoDisplay({"vellicor", "--history", "t"}));
+
+    expectRefused(parse({"--headless"}), "serial port");
+    for (const char* n : {"0", "-2", "1.5", "x", "40000"})
+        expectRefused(parse({"COM3", "--interval", n}), "--interval");
+    expectRefused(parse({"COM3", "--log", ""}), "--log");
+    expectRefused(parse({"--history", "t.txt", "--log", "u.txt"}), "--log");
+    expectRefused(parse({"--history", "--export-png", "w.png"}), "--history FILE");
+    expectRefused(parse({"--history", "t", "--export-png", "w.png", "--from", "9.12.26"}),
+                  "--from");
+    expectRefused(parse({"--history", "t", "--export-png", "w", "--from", "2026-12-08", "--to",
+                         "2026-12-01"}),
+                  "--to");
+    expectRefused(parse({"--history", "t", "--from", "2026-12-08"}), "--export-png");
+    expectRefused(parse({"COM3", "--export-png", "w.png"}), "--history");
 }

@@ -1,0 +1,241 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QLocale>
+
+#include "device/NumberText.h"
+
+namespace app {
+
+namespace {
+
+ParsedCommandLine failure(const QString& reason) {
+    return ParsedCommandLine{std::nullopt, QStringLiteral("vellicor: ") + reason, 2};
+}
+
+const QString HeadlessFlag = QStringLiteral("headless");
+const QString ExportFlag = QStringLiteral("export-png");
+const QString HeadlessArgument = QStringLiteral("--headless");
+const QString ExportArgument = QStringLiteral("--export-png");
+
+// The options that only make sense for a program that watches a port.
+struct WatchOptions {
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Log every sample from start-up into FILE, as \"Save "
+                                          "Log\" would, but appending: an existing file is never "
+                                          "emptied, and gets no second header."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption interval{
+        QStringLiteral("interval"),
+        QStringLiteral("Log and draw every N-th message (\"Interval\"; 1 by default)."),
+        QStringLiteral("N")};
+    QCommandLineOption headless{HeadlessFlag,
+                                QStringLiteral("Run without any window or display (a service, a "
+                                               "computer without a screen); messages go to "
+                                               "standard error. Needs PORT.")};
+};
+
+struct HistoryOptions {
+    QCommandLineOption history{
+        QStringLiteral("history"),
+        QStringLiteral("Show a log file whole as a graph; the positional argument is then the "
+                       "log FILE instead of a port (without it a dialog asks for one).")};
+    QCommandLineOption exportPng{ExportFlag,
+                                 QStringLiteral("With --history FILE: draw the history into PNG "
+                                                "without any display, then exit."),
+                                 QStringLiteral("PNG")};
+    QCommandLineOption from{QStringLiteral("from"),
+                            QStringLiteral("With --export-png: the first day drawn (YYYY-MM-DD)."),
+                            QStringLiteral("DATE")};
+    QCommandLineOption to{QStringLiteral("to"),
+                          QStringLiteral("With --export-png: the last day drawn (YYYY-MM-DD)."),
+                          QStringLiteral("DATE")};
+};
+
+struct MqttOptions {
+    QCommandLineOption url, id, ca;
+    explicit MqttOptions(const QString& notBuiltIn)
+        : url(QStringLiteral("mqtt"),
+              QStringLiteral("Publish every frame to an MQTT broker: mqtt://[user@]host[:port], or "
+                             "mqtts://... for TLS. The password comes from %1.%2")
+                  .arg(mqtt::PasswordVariable, notBuiltIn),
+              QStringLiteral("URL")),
+          id(QStringLiteral("mqtt-id"),
+             QStringLiteral("The regulator's name in the topics vellicor/ID/... (letters, digits, "
+                            "'_' and '-'); by default the port's name, for example rfcomm0.%1")
+                 .arg(notBuiltIn),
+             QStringLiteral("ID")),
+          ca(QStringLiteral("mqtt-ca"),
+             QStringLiteral("Check an mqtts:// broker's certificate against this CA file instead "
+                            "of the system's store.%1")
+                 .arg(notBuiltIn),
+             QStringLiteral("FILE")) {}
+};
+
+std::optional<QString> parseBroker(const QCommandLineParser& parser, const MqttOptions& options,
+                                   const std::optional<QString>& portName,
+                                   const std::optional<QString>& password,
+                                   mqtt::BrokerSettings& broker) {
+    QString error;
+    auto parsed = mqtt::parseBrokerUrl(parser.value(options.url), &error);
+    if (!parsed) return error;
+    broker = *parsed;
+
+    if (parser.isSet(options.id)) {
+        broker.id = parser.value(options.id);
+        if (!mqtt::isTopicId(broker.id))
+            return QStringLiteral(
+                       "--mqtt-id takes 1 to 64 letters, digits, '_' and '-', not "
+                       "\"%1\"")
+                .arg(broker.id);
+    } else {
+        broker.id = mqtt::defaultId(portName);
+    }
+
+    if (parser.isSet(options.ca)) {
+        if (!broker.tls) return QStringLiteral("--mqtt-ca needs an mqtts:// broker URL");
+        const QFileInfo ca(parser.value(options.ca));
+        if (!ca.isFile() || !ca.isReadable())
+            return QStringLiteral("--mqtt-ca: cannot read \"%1\"").arg(parser.value(options.ca));
+        broker.caFile = ca.absoluteFilePath();
+    }
+
+    if (password && !password->isEmpty()) {
+        if (broker.user.isEmpty())
+            return QStringLiteral("%1 is set but the broker URL names no user (mqtt://user@host)")
+                .arg(mqtt::PasswordVariable);
+        broker.password = *password;
+    }
+    return std::nullopt;
+}
+
+std::optional<QDate> isoDate(const QString& text) {
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+ParsedCommandLine historyLine(const QCommandLineParser& parser, const HistoryOptions& options,
+                              const QStringList& positional) {
+    CommandLine line;
+    line.mode = parser.isSet(options.exportPng) ? Mode::ExportPng : Mode::History;
+    if (positional.size() > 1)
+        return failure(
+            QStringLiteral("give at most one log file, not \"%1\"").arg(positional.join(u' ')));
+    if (!positional.isEmpty()) line.historyPath = positional.front();
+    if (line.mode == Mode::History) {
+        for (const QCommandLineOption* o : {&options.from, &options.to})
+            if (parser.isSet(*o))
+                return failure(
+                    QStringLiteral("--%1 goes with --export-png").arg(o->names().front()));
+        return ParsedCommandLine{line, QString(), 0};
+    }
+    if (!line.historyPath) return failure(QStringLiteral("--export-png needs --history FILE"));
+    line.pngPath = parser.value(options.exportPng);
+    for (auto [option, date] : {std::pair{&options.from, &line.from}, {&options.to, &line.to}}) {
+        if (!parser.isSet(*option)) continue;
+        *date = isoDate(parser.value(*option));
+        if (!*date)
+            return failure(QStringLiteral("--%1 takes a date as YYYY-MM-DD, not \"%2\"")
+                               .arg(option->names().front(), parser.value(*option)));
+    }
+    if (line.from && line.to && *line.to < *line.from)
+        return failure(QStringLiteral("--to comes before --from"));
+    return ParsedCommandLine{line, QString(), 0};
+}
+
+}  // namespace
+
+bool wantsNoDisplay(const QStringList& arguments) {
+    for (const QString& a : arguments) {
+        if (a == HeadlessArgument || a == ExportArgument || a.startsWith(ExportArgument + u'='))
+            return true;
+    }
+    return false;
+}
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   const std::optional<QString>& passwordFromEnvironment,
+                                   bool mqttBuiltIn) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Desktop companion of the Vellicor pH controller."));
+    const QCommandLineOption help = parser.addHelpOption();
+    parser.addPositionalArgument(
+        QStringLiteral("port"),
+        QStringLiteral("Serial port to connect to at start, for example /dev/rfcomm0 or COM3."),
+        QStringLiteral("[PORT]"));
+    const WatchOptions watch;
+    const HistoryOptions history;
+    const MqttOptions mqttOptions(mqttBuiltIn ? QString()
+                                              : QStringLiteral(" (not built into this program)"));
+    parser.addOptions({watch.log, watch.interval, watch.headless, mqttOptions.url, mqttOptions.id,
+                       mqttOptions.ca, history.history, history.exportPng, history.from,
+                       history.to});
+
+    if (!parser.parse(arguments)) return failure(parser.errorText());
+    if (parser.isSet(help)) {
+        // Read before any application exists, the parser cannot know the program's name.
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), QFileInfo(arguments.value(0)).fileName());
+        return ParsedCommandLine{std::nullopt, text, 0};
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    const bool wantsMqtt = parser.isSet(mqttOptions.url);
+    for (const QCommandLineOption* companion : {&mqttOptions.id, &mqttOptions.ca}) {
+        if (parser.isSet(*companion) && !wantsMqtt)
+            return failure(QStringLiteral("--%1 goes with --mqtt").arg(companion->names().front()));
+    }
+
+    if (parser.isSet(history.history)) {
+        for (const QCommandLineOption* o :
+             {&watch.log, &watch.interval, &watch.headless, &mqttOptions.url}) {
+            if (parser.isSet(*o))
+                return failure(QStringLiteral("--history shows a log; it takes no --%1")
+                                   .arg(o->names().front()));
+        }
+        return historyLine(parser, history, positional);
+    }
+    for (const QCommandLineOption* o : {&history.exportPng, &history.from, &history.to}) {
+        if (parser.isSet(*o))
+            return failure(QStringLiteral("--%1 goes with --history").arg(o->names().front()));
+    }
+
+    CommandLine line;
+    if (positional.size() > 1)
+        return failure(
+            QStringLiteral("give at most one serial port, not \"%1\"").arg(positional.join(u' ')));
+    if (!positional.isEmpty()) line.portName = positional.front();
+
+    if (parser.isSet(watch.headless)) {
+        if (!line.portName)
+            return failure(QStringLiteral("--headless needs the serial port to watch"));
+        line.mode = Mode::Headless;
+    }
+    if (parser.isSet(watch.log)) {
+        line.logPath = parser.value(watch.log);
+        if (line.logPath->isEmpty()) return failure(QStringLiteral("--log needs a file name"));
+    }
+    if (parser.isSet(watch.interval)) {
+        // Whatever "Interval" itself would take; the C locale keeps a service's command line
+        // meaning the same on every machine.
+        line.interval = device::parseUpdateRate(parser.value(watch.interval), QLocale::c());
+        if (!line.interval)
+            return failure(QStringLiteral("--interval takes a whole number from 1 to %1, not "
+                                          "\"%2\"")
+                               .arg(device::kMaxUpdateRate)
+                               .arg(parser.value(watch.interval)));
+    }
+
+    if (!wantsMqtt) return ParsedCommandLine{line, QString(), 0};
+    if (!mqttBuiltIn) return failure(QStringLiteral("--mqtt: MQTT is not built into this program"));
+    mqtt::BrokerSettings broker;
+    if (auto error =
+            parseBroker(parser, mqttOptions, line.portName, passwordFromEnvironment, broker))
+        return failure(*error);
+    line.broker = broker;
+    return ParsedCommandLine{line, QString(), 0};
+}
+
+}  // namespace app
