@@ -8,9 +8,10 @@ vellicor_program_packages=(build-essential cmake ninja-build pkg-config qt6-base
 # The tests, the benchmarks, the sanitizer and fuzzing build, and the checks of the installed
 # files and of the Debian package.
 # The MQTT tests start their own Mosquitto broker on a free port (mosquitto_passwd comes with
-# it) and make their TLS certificates with openssl.
+# it) and make their TLS certificates with openssl. systemd-analyze checks the service unit,
+# and man-db lets it find the manual page the unit names.
 vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev
-    desktop-file-utils appstream lintian dpkg-dev file mosquitto openssl)
+    desktop-file-utils appstream lintian dpkg-dev file mosquitto openssl systemd man-db)
 
 # The platform checks (./scripts/test --platforms): the arm64 cross build, its packages and
 # qemu to run it, and MinGW-w64 for the Windows compile check. Never installed otherwise.
