@@ -55,11 +55,6 @@ LogFile::~LogFile() {
 }
 
 bool LogFile::open(const QString& path, Mode mode) {
-    // Qt would open a folder for writing and fail only at the first line.
-    if (QFileInfo(path).isDir()) {
-        error_ = QStringLiteral("it is a folder");
-        return false;
-    }
     file_.setFileName(path);
     // Unbuffered: each write reaches the system at once instead of waiting in Qt's buffer.
     const QIODevice::OpenMode how = mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate;
