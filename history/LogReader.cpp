@@ -6,12 +6,16 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <tuple>
 #include <utility>
 
 namespace history {
 
 namespace {
+
+// Items of a log line start at multiples of this many characters.
+constexpr std::size_t ZoneWidth = 14;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -167,15 +171,30 @@ LineKind splitLine(std::string_view line, LineItems& items) {
     if (line.substr(0, 4) == "Date") return LineKind::Header;
     // The nine items after the date and time, from the right: pH, limit, valve, then six
     // whole numbers.
+    // These are plain ASCII, each at the start of a print zone: the one before an item
+    // usually starts a zone width before it, which saves walking over the blanks between.
     std::array<std::string_view, 9> tokens;
+    std::size_t start = end;
     for (int k = 8; k >= 0; --k) {
-        std::size_t start = end;
-        while (start > 0 && !isBlank(line[start - 1])) --start;
-        if (start == end) return LineKind::Unreadable;
+        const std::size_t zoneBefore = start - ZoneWidth;
+        if (k < 8 && start > ZoneWidth && isBlank(line[start - 1]) && !isBlank(line[zoneBefore]) &&
+            isBlank(line[zoneBefore - 1])) {
+            end = zoneBefore + 1;
+            while (end < start && !isBlank(line[end])) ++end;
+            start = zoneBefore;
+        } else {
+            if (k < 8) {
+                end = start;
+                while (end > 0 && isBlank(line[end - 1])) --end;
+            }
+            start = end;
+            while (start > 0 && !isBlank(line[start - 1])) --start;
+            if (start == end) return LineKind::Unreadable;
+        }
         tokens[static_cast<std::size_t>(k)] = line.substr(start, end - start);
-        end = start;
-        while (end > 0 && isBlank(line[end - 1])) --end;
     }
+    end = start;
+    while (end > 0 && isBlank(line[end - 1])) --end;
     if (end == 0) return LineKind::Unreadable;
     for (std::size_t k = 3; k < 9; ++k)
         if (!isInteger(tokens[k])) return LineKind::Unreadable;
@@ -261,7 +280,8 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
     if (samples.empty()) return std::nullopt;
 
     // The order under which the most dates are real, then run forwards in file order, then
-    // end nearest the day the file was last written, then is the user's own.
+    // end nearest the day the file was last written, then span the fewest days (read the
+    // other way round, a log's days step by months), then is the user's own.
     const QString userFormat = QLocale().dateFormat(QLocale::ShortFormat);
     const auto userIndex = [&](QChar c) { return userFormat.indexOf(c, 0, Qt::CaseInsensitive); };
     const qsizetype uy = userIndex(u'y'), um = userIndex(u'M'), ud = userIndex(u'd');
@@ -270,22 +290,26 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
                                                    : DateOrder::DayMonthYear;
     struct Score {
         DateOrder order;
-        long valid = 0, forwards = 0, nearModified = 0, user = 0;
-        auto key() const { return std::tuple(valid, forwards, nearModified, user); }
+        long valid = 0, forwards = 0, nearModified = 0;
+        qint64 span = 0;
+        long user = 0;
+        auto key() const { return std::tuple(valid, forwards, nearModified, -span, user); }
     };
     std::vector<Score> scores;
     for (DateOrder order :
          {DateOrder::DayMonthYear, DateOrder::MonthDayYear, DateOrder::YearMonthDay}) {
         Score s{order};
-        std::optional<qint64> previous, last;
+        std::optional<qint64> first, previous, last;
         for (const Sample& sample : samples) {
             const auto date = civil(sample.date.data(), order);
             if (!date) continue;
             ++s.valid;
             const qint64 day = daysFromCivil((*date)[0], (*date)[1], (*date)[2]);
             if (previous && day < *previous) --s.forwards;
+            if (!first) first = day;
             previous = last = day;
         }
+        if (first) s.span = std::llabs(*last - *first);
         if (last && modifiedDay && *last <= *modifiedDay && *modifiedDay - *last <= 2)
             s.nearModified = 1;
         s.user = order == userOrder;

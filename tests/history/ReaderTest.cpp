@@ -159,3 +159,23 @@ TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
     EXPECT_EQ(replaced->lines, 10);
     EXPECT_EQ(replaced->firstTime(), wall(t0.addDays(3)));
 }
+
+// A week early in a month reads as days either way round; read as months it would span half
+// a year. Told apart whatever the user's own order and the file's date.
+TEST(DateOrder, DayAndMonthToldApartByTheDaysALogSpans) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    const QLocale us(QLocale::English, QLocale::UnitedStates),
+        de(QLocale::German, QLocale::Germany);
+    for (const auto& [writer, user] : {std::pair(us, de), std::pair(de, us)}) {
+        QLocale::setDefault(user);
+        const QString path = dir.filePath(writer.name() + QStringLiteral(".txt"));
+        const auto week = steady(QDateTime(QDate(2027, 1, 1), QTime(0, 0)), 7 * 144, 600);
+        append(path, headerLine() + lines(week, writer));
+        const auto s = history::loadSummary(path);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->firstTime(), wall(week.front().time)) << writer.name().toStdString();
+        EXPECT_EQ(s->lastTime, wall(week.back().time)) << writer.name().toStdString();
+    }
+    QLocale::setDefault(us);
+}
