@@ -249,9 +249,10 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
         const QString date = dateText(t);
         if (step < 86400) {
             texts.push_back({x - 12, plot.bottom() + 8, timeText(t, false), labelBlue});
-            if (date != lastDate) texts.push_back({x - 12, plot.bottom() + 21, date, labelBlue});
+            if (date != lastDate)
+                texts.push_back({std::max(0, x - 12), plot.bottom() + 21, date, labelBlue});
         } else {
-            texts.push_back({x - 20, plot.bottom() + 8, date, labelBlue});
+            texts.push_back({std::max(0, x - 20), plot.bottom() + 8, date, labelBlue});
         }
         lastDate = date;
     }

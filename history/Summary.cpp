@@ -16,7 +16,7 @@ namespace history {
 namespace {
 
 constexpr quint32 CacheMagic = 0x56484953;
-constexpr quint32 CacheVersion = 1;
+constexpr quint32 CacheVersion = 2;
 constexpr qint64 ChunkSize = 8 << 20;
 constexpr int Witness = 256;  // bytes kept of the head and before readTo
 
