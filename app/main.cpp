@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include "HeadlessStation.h"
 #include "StopSignals.h"
 #include "device/MeasurementHistory.h"
+#include "history/Export.h"
+#include "history/HistoryWindow.h"
 #include "mainwindow/Form1.h"
 #include "textlog/LogFile.h"
 #include "textlog/LogSession.h"
@@ -98,6 +101,28 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
     return QApplication::exec();
 }
 
+// The history window alone: no port, no logging.
+int runHistory(const app::CommandLine& line) {
+    const std::optional<QString> path =
+        line.historyPath ? line.historyPath : history::askLogFile(nullptr);
+    if (!path) return 0;
+    history::HistoryWindow window(*path);
+    window.setAttribute(Qt::WA_QuitOnClose);
+    window.show();
+    return QApplication::exec();
+}
+
+// Drawn without a display, for a web page or a daily e-mail; fonts still need a GUI
+// application, which the offscreen platform gives without any window system.
+int exportHistory(int argc, char** argv, const app::CommandLine& line) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication gui(argc, argv);
+    const std::optional<QString> error =
+        history::exportPng({*line.historyPath, line.pngPath, line.from, line.to});
+    if (error) return say(QStringLiteral("vellicor: ") + *error, 1);
+    return 0;
+}
+
 // Opened before any window, so that a log that cannot be written stops the program at once,
 // with the reason, rather than a service running for weeks without logging.
 std::optional<QString> openLog(const app::CommandLine& line,
@@ -112,7 +137,9 @@ std::optional<QString> openLog(const app::CommandLine& line,
 }  // namespace
 
 // vellicor [PORT] [--log FILE] [--interval N] [--headless] [--mqtt URL ...]: the port is kept
-// open from start-up (one that is not there yet is tried again by itself); see --help.
+// open from start-up (one that is not there yet is tried again by itself);
+// vellicor --history [FILE] [--export-png PNG [--from DATE] [--to DATE]]: a log looked back on;
+// see --help.
 int main(int argc, char** argv) {
     // Read before any application exists: the help, a refusal and a bad log file must not
     // need a display, and a run without one must never reach for it.
@@ -124,9 +151,8 @@ int main(int argc, char** argv) {
     if (!parsed.run && (parsed.exitCode == 0 || noDisplay))
         return say(parsed.message, parsed.exitCode);
 
-    if (parsed.run &&
-        (parsed.run->mode == app::Mode::History || parsed.run->mode == app::Mode::ExportPng))
-        return say(QStringLiteral("vellicor: --history is not built into this program"), 2);
+    if (parsed.run && parsed.run->mode == app::Mode::ExportPng)
+        return exportHistory(argc, argv, *parsed.run);
 
     std::unique_ptr<textlog::LogFile> log;
     if (parsed.run) {
@@ -140,6 +166,7 @@ int main(int argc, char** argv) {
     QApplication gui(argc, argv);
     parsed = parse(QCoreApplication::arguments());
     if (!parsed.run) return say(parsed.message, parsed.exitCode);
+    if (parsed.run->mode == app::Mode::History) return runHistory(*parsed.run);
     if (auto error = openLog(*parsed.run, log)) return say(*error, 1);
     return runWindow(*parsed.run, std::move(log));
 }

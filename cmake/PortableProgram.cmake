@@ -8,6 +8,7 @@ file(GLOB_RECURSE vellicor_program_sources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
     ${CMAKE_SOURCE_DIR}/textlog/*.cpp ${CMAKE_SOURCE_DIR}/textlog/*.h
     ${CMAKE_SOURCE_DIR}/graph/*.cpp ${CMAKE_SOURCE_DIR}/graph/*.h
+    ${CMAKE_SOURCE_DIR}/history/*.cpp ${CMAKE_SOURCE_DIR}/history/*.h
     ${CMAKE_SOURCE_DIR}/mqtt/*.cpp ${CMAKE_SOURCE_DIR}/mqtt/*.h
     ${CMAKE_SOURCE_DIR}/assets/*.cpp ${CMAKE_SOURCE_DIR}/assets/*.h)
 set(vellicor_portable_stamp ${CMAKE_BINARY_DIR}/portable-sources.stamp)

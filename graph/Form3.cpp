@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -144,6 +145,8 @@ Form3::Form3(device::MeasurementHistory& history, std::function<HeaderTexts()> h
     // Labels and group boxes take no focus; the rest follow the design's order, which starts
     // at the drawing surface.
     Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Picture1, &QWidget::customContextMenuRequested, this, &Form3::showPictureMenu);
     setTabOrder(Picture1, Option1);
     setTabOrder(Option1, Option2);
     setTabOrder(Option2, Check1);
@@ -300,6 +303,16 @@ void Form3::Check2_Click() {
 }
 void Form3::Check4_Click() {
     redrawForSwitch();
+}
+
+// Offered only while a log file is open: there is nothing else to look back over.
+void Form3::showPictureMenu(const QPoint& at) {
+    if (!history_.LogToFile || history_.LogFileName.isEmpty()) return;
+    QMenu menu(this);
+    const QString path = history_.LogFileName;
+    menu.addAction(QStringLiteral("History of this log..."), this,
+                   [this, path] { emit historyRequested(path); });
+    menu.exec(Picture1->mapToGlobal(at));
 }
 
 }  // namespace graph

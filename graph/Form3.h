@@ -70,7 +70,13 @@ public:
     QGroupBox* Frame3;       // "Show Grid"
     QCheckBox* Check2;       // show grid
 
+signals:
+    // The user asked, from the plot's context menu, for the history of the open log file.
+    void historyRequested(const QString& logPath);
+
 private:
+    void showPictureMenu(const QPoint& at);
+
     void redrawForSwitch();
     void recomputeAndRedrawSelfDefined();
     CurveOptions curveOptions() const;

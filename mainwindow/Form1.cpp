@@ -15,6 +15,7 @@
 #include "device/Twips.h"
 #include "graph/DemoHistory.h"
 #include "graph/Form3.h"
+#include "history/HistoryWindow.h"
 #include "textlog/Form2.h"
 #include "textlog/LogFile.h"
 
@@ -233,6 +234,13 @@ graph::Form3* Form1::form3() {
             },
             clock_);
         new RepaintPacer(form3_);
+        connect(form3_, &graph::Form3::historyRequested, this, [this](const QString& path) {
+            // A window of its own that goes with the main window at Exit.
+            auto* window = new history::HistoryWindow(path, this);
+            window->setWindowFlag(Qt::Window);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            window->show();
+        });
         registry_.load(form3_);
     }
     return form3_;

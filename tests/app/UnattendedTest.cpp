@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -170,6 +171,17 @@ TEST(Unattended, HeadlessWithoutADisplayLogsEveryFrameAndEndsCleanlyOnSigterm) {
     // What it said went to standard error, a line each; nothing of a window system.
     EXPECT_TRUE(err.contains("Listening to " + pty.slaveName().toUtf8())) << err.toStdString();
     EXPECT_FALSE(err.contains("qt.qpa")) << err.toStdString();
+
+    // The log it wrote, drawn for a web page by a daily job: still without a display.
+    const QString png = dir.filePath("day.png");
+    Program exporter({"--history", path, "--export-png", png}, false);
+    START_OR_SKIP(exporter);
+    ASSERT_TRUE(exporter.process().waitForFinished(20000));
+    EXPECT_EQ(exporter.process().exitCode(), 0)
+        << exporter.process().readAllStandardError().toStdString();
+    const QImage picture(png);
+    EXPECT_GE(picture.width(), 1200);
+    EXPECT_GE(picture.height(), 600);
 }
 
 TEST(Unattended, ALogThatCannotBeOpenedStopsTheProgramBeforeAnyWindowWithOneLine) {

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <memory>
 
@@ -285,3 +288,30 @@ TEST_F(Form3Test, HeaderTextsAndClockComeFromOutside) {
 }
 
 }  // namespace
+
+// A right-click on the plot offers the history of the log file only while one is open, and
+// choosing it asks for that file's history.
+TEST_F(Form3Test, PlotMenuOffersTheHistoryOfTheOpenLogOnly) {
+    form->show();
+    QStringList asked;
+    QObject::connect(form.get(), &Form3::historyRequested,
+                     [&](const QString& path) { asked << path; });
+    const auto rightClick = [&]() -> QStringList {
+        QStringList offered;
+        QTimer::singleShot(200, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* action : menu->actions()) offered << action->text();
+                menu->actions().value(0)->trigger();
+                menu->close();
+            }
+        });
+        emit form->Picture1->customContextMenuRequested(QPoint(100, 100));
+        QTest::qWait(300);
+        return offered;
+    };
+    EXPECT_TRUE(rightClick().isEmpty());
+    history.LogToFile = true;
+    history.LogFileName = QStringLiteral("/tmp/tank.txt");
+    EXPECT_EQ(rightClick(), QStringList{QStringLiteral("History of this log...")});
+    EXPECT_EQ(asked, QStringList{QStringLiteral("/tmp/tank.txt")});
+}

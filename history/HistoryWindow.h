@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "Summary.h"
+
+class QLabel;
+class QProgressBar;
+class QTimer;
+
+namespace history {
+
+class HistoryPlot;
+
+// A log file shown whole as a graph. The file is read on a worker thread, with a progress bar
+// the first time; a file that grows (the one being logged into) is read on as it grows.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit HistoryWindow(const QString& logPath, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    HistoryPlot* plot() const { return plot_; }
+    // Whether a reading of the file is under way.
+    bool reading() const { return worker_.joinable(); }
+
+signals:
+    void summaryShown();
+
+private:
+    void startReading();
+    void summaryRead(std::optional<Summary> summary, QString error);
+    void checkFile();
+
+    QString path_;
+    HistoryPlot* plot_;
+    QLabel* note_;
+    QProgressBar* progress_;
+    QTimer* watch_;
+    std::shared_ptr<const Summary> summary_;
+    bool savedSince_ = true;  // the cache holds what is shown
+    std::atomic_bool cancel_{false};
+    std::thread worker_;
+};
+
+// Asks for a log file to show; nothing if the user cancels.
+std::optional<QString> askLogFile(QWidget* parent);
+
+}  // namespace history

@@ -1,0 +1,353 @@
+#include "Summary.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cstring>
+
+namespace history {
+
+namespace {
+
+constexpr quint32 CacheMagic = 0x56484953;
+constexpr quint32 CacheVersion = 2;
+constexpr qint64 ChunkSize = 8 << 20;
+constexpr int Witness = 256;  // bytes kept of the head and before readTo
+
+// Adds the data lines one by one, keeping the per-minute figures and the pauses.
+class Builder {
+public:
+    explicit Builder(Summary& s) : s_(s), usual_(s.usualInterval()) {}
+
+    void add(qint64 offset, const LogLine& line) {
+        if (s_.lines > 0) {
+            const qint64 dt = line.time - s_.lastTime;
+            if (dt >= 0) ++s_.intervals[static_cast<std::size_t>(std::min<qint64>(dt, 63))];
+            // The pace is worked out again now and then (the update rate may have changed),
+            // and at every line while there are few.
+            if (s_.lines < 1024 || (s_.lines & 1023) == 0) usual_ = s_.usualInterval();
+            if (dt < 0 || dt > gapThreshold(usual_)) s_.gaps.push_back({s_.lastTime, line.time});
+        }
+        const qint32 minute = static_cast<qint32>(
+            line.time >= 0 ? line.time / BucketSeconds : (line.time + 1) / BucketSeconds - 1);
+        // A step back in time stays in the minute it happened in, so the minutes stay in
+        // order and can be searched.
+        if (s_.buckets.empty() || minute > s_.buckets.back().minute) {
+            Bucket b;
+            b.offset = offset;
+            b.minute = minute;
+            b.phMin = b.phMax = b.phFirst = line.ph;
+            b.targetMin = b.targetMax = b.targetFirst = line.target;
+            s_.buckets.push_back(b);
+        }
+        Bucket& b = s_.buckets.back();
+        ++b.lines;
+        b.valveOpen += line.valveOpen;
+        b.phMin = std::min(b.phMin, line.ph);
+        b.phMax = std::max(b.phMax, line.ph);
+        b.phLast = line.ph;
+        b.targetMin = std::min(b.targetMin, line.target);
+        b.targetMax = std::max(b.targetMax, line.target);
+        b.targetLast = line.target;
+        s_.lastTime = line.time;
+        ++s_.lines;
+    }
+
+private:
+    Summary& s_;
+    int usual_;
+};
+
+// Whole lines of a piece of the file; the partial ones at its ends are left out unless the
+// piece starts at the file's start or ends at its end.
+void wholeLines(const QByteArray& piece, bool fromStart, bool toEnd,
+                std::vector<std::string>& lines) {
+    qsizetype begin = 0;
+    if (!fromStart) {
+        begin = piece.indexOf('\n');
+        if (begin < 0) return;
+        ++begin;
+    }
+    while (begin < piece.size()) {
+        qsizetype end = piece.indexOf('\n', begin);
+        if (end < 0) {
+            if (toEnd) lines.emplace_back(piece.constData() + begin, piece.size() - begin);
+            return;
+        }
+        lines.emplace_back(piece.constData() + begin, end - begin);
+        begin = end + 1;
+    }
+}
+
+// The formats, from lines at the start of what is to be read, spread over it and at its end:
+// a day's lines alone may not tell the day from the month.
+std::optional<LineFormat> detectIn(QFile& file, qint64 from, qint64 size,
+                                   std::optional<qint64> modifiedDay) {
+    std::vector<std::string> lines;
+    constexpr qint64 Head = 256 << 10, Piece = 64 << 10;
+    file.seek(from);
+    wholeLines(file.read(Head), true, from + Head >= size, lines);
+    if (size - from > 4 * Head) {
+        for (int k = 1; k <= 32; ++k) {
+            const qint64 at = from + (size - from - Piece) * k / 32;
+            file.seek(at);
+            wholeLines(file.read(Piece), false, k == 32, lines);
+        }
+    }
+    std::vector<std::string_view> views(lines.begin(), lines.end());
+    return detectFormat(views, modifiedDay);
+}
+
+QByteArray bytesAt(QFile& file, qint64 at, qint64 length) {
+    if (!file.seek(at)) return {};
+    return file.read(length);
+}
+
+}  // namespace
+
+int Summary::usualInterval() const {
+    qint64 total = 0;
+    for (qint64 n : intervals) total += n;
+    if (total == 0) return 1;
+    qint64 seen = 0;
+    for (std::size_t s = 0; s < intervals.size(); ++s) {
+        seen += intervals[s];
+        if (2 * seen >= total) return std::max<int>(1, static_cast<int>(s));
+    }
+    return 63;
+}
+
+qint64 gapThreshold(int usualInterval) {
+    return 3 * qint64(std::max(1, usualInterval));
+}
+
+bool readFile(Summary& s, const Progress& progress, const std::atomic_bool* cancel) {
+    QFile file(s.path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    if (!s.format) {
+        const QDateTime modified = QDateTime::fromMSecsSinceEpoch(s.modified);
+        const QDate day = modified.date();
+        s.format =
+            detectIn(file, s.readTo, size,
+                     s.modified > 0
+                         ? std::optional<qint64>(daysFromCivil(day.year(), day.month(), day.day()))
+                         : std::nullopt);
+    }
+    if (s.head.size() < Witness) s.head = bytesAt(file, 0, Witness);
+
+    Builder builder(s);
+    std::vector<char> buffer(static_cast<std::size_t>(ChunkSize));
+    qint64 at = s.readTo;  // file offset of buffer[0]
+    std::size_t kept = 0;  // bytes of a partial line carried to the front
+    file.seek(at);
+    for (;;) {
+        if (cancel && cancel->load()) return false;
+        const qint64 got = file.read(buffer.data() + kept, ChunkSize - static_cast<qint64>(kept));
+        if (got <= 0) break;
+        const char* p = buffer.data();
+        const char* end = p + kept + got;
+        LineItems items;
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!nl) break;
+            const std::string_view line(p, static_cast<std::size_t>(nl - p));
+            const qint64 offset = at + (p - buffer.data());
+            switch (splitLine(line, items)) {
+                case LineKind::Data:
+                    if (const auto time = s.format ? lineTime(items, *s.format) : std::nullopt) {
+                        builder.add(offset, {*time, items.ph, items.target, items.valveOpen});
+                        break;
+                    }
+                    ++s.unreadable;
+                    break;
+                case LineKind::Unreadable:
+                    ++s.unreadable;
+                    break;
+                default:
+                    break;
+            }
+            p = nl + 1;
+        }
+        const std::size_t consumed = static_cast<std::size_t>(p - buffer.data());
+        s.readTo = at + static_cast<qint64>(consumed);
+        kept = static_cast<std::size_t>(end - p);
+        // A line longer than the whole buffer is no line of this program's.
+        if (kept == buffer.size()) {
+            ++s.unreadable;
+            s.readTo += static_cast<qint64>(kept);
+            kept = 0;
+        }
+        std::memmove(buffer.data(), p, kept);
+        at = s.readTo;
+        if (progress) progress(at, size);
+    }
+    s.fileSize = s.readTo + static_cast<qint64>(kept);
+    s.tail =
+        bytesAt(file, std::max<qint64>(0, s.readTo - Witness), std::min<qint64>(s.readTo, Witness));
+    // A file with no readable line yet is looked at afresh when it has some.
+    if (s.lines == 0) s.format.reset();
+    return true;
+}
+
+bool sameFileGrown(const Summary& s) {
+    QFile file(s.path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < s.readTo) return false;
+    const QByteArray head = bytesAt(file, 0, s.head.size());
+    if (!head.startsWith(s.head.left(head.size())) ||
+        head.size() < std::min<qint64>(s.head.size(), file.size()))
+        return false;
+    return bytesAt(file, s.readTo - s.tail.size(), s.tail.size()) == s.tail;
+}
+
+QString cacheFile(const QString& logPath) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                           QStringLiteral("/history");
+    const QByteArray key = QCryptographicHash::hash(QFileInfo(logPath).absoluteFilePath().toUtf8(),
+                                                    QCryptographicHash::Sha1);
+    return folder + u'/' + QString::fromLatin1(key.toHex()) + QStringLiteral(".summary");
+}
+
+bool saveCached(const Summary& s) {
+    const QString name = cacheFile(s.path);
+    QDir().mkpath(QFileInfo(name).absolutePath());
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QDataStream out(&file);
+    out << CacheMagic << CacheVersion << s.path << s.fileSize << s.modified << s.head << s.tail
+        << s.readTo << s.lines << s.unreadable << s.lastTime;
+    out << bool(s.format);
+    if (s.format) {
+        out << quint8(s.format->order) << s.format->twelveHour;
+        for (const auto* list : {&s.format->amMarkers, &s.format->pmMarkers}) {
+            out << quint32(list->size());
+            for (const std::string& m : *list) out << QByteArray::fromStdString(m);
+        }
+    }
+    for (qint64 n : s.intervals) out << n;
+    out << quint64(s.buckets.size());
+    out.writeRawData(reinterpret_cast<const char*>(s.buckets.data()),
+                     static_cast<int>(s.buckets.size() * sizeof(Bucket)));
+    out << quint64(s.gaps.size());
+    out.writeRawData(reinterpret_cast<const char*>(s.gaps.data()),
+                     static_cast<int>(s.gaps.size() * sizeof(Gap)));
+    return out.status() == QDataStream::Ok && file.commit();
+}
+
+std::optional<Summary> loadCached(const QString& logPath) {
+    QFile file(cacheFile(logPath));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QDataStream in(&file);
+    quint32 magic = 0, version = 0;
+    in >> magic >> version;
+    if (magic != CacheMagic || version != CacheVersion) return std::nullopt;
+    Summary s;
+    in >> s.path >> s.fileSize >> s.modified >> s.head >> s.tail >> s.readTo >> s.lines >>
+        s.unreadable >> s.lastTime;
+    if (s.path != QFileInfo(logPath).absoluteFilePath()) return std::nullopt;
+    bool hasFormat = false;
+    in >> hasFormat;
+    if (hasFormat) {
+        LineFormat f;
+        quint8 order = 0;
+        in >> order >> f.twelveHour;
+        f.order = static_cast<DateOrder>(std::min<quint8>(order, 2));
+        for (auto* list : {&f.amMarkers, &f.pmMarkers}) {
+            quint32 n = 0;
+            in >> n;
+            for (quint32 k = 0; k < n && k < 64; ++k) {
+                QByteArray m;
+                in >> m;
+                list->push_back(m.toStdString());
+            }
+        }
+        s.format = f;
+    }
+    for (qint64& n : s.intervals) in >> n;
+    const auto readVector = [&](auto& vector) {
+        quint64 n = 0;
+        in >> n;
+        using T = typename std::decay_t<decltype(vector)>::value_type;
+        if (n > quint64(file.size()) / sizeof(T)) return false;
+        vector.resize(n);
+        const qint64 bytes = static_cast<qint64>(n * sizeof(T));
+        return in.readRawData(reinterpret_cast<char*>(vector.data()), static_cast<int>(bytes)) ==
+               bytes;
+    };
+    if (!readVector(s.buckets) || !readVector(s.gaps) || in.status() != QDataStream::Ok)
+        return std::nullopt;
+    return s;
+}
+
+std::optional<Summary> loadSummary(const QString& path, const Progress& progress,
+                                   const std::atomic_bool* cancel, QString* error) {
+    const QFileInfo info(path);
+    QFile probe(path);
+    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = !info.exists()   ? QStringLiteral("%1: no such file").arg(path)
+                     : !info.isFile() ? QStringLiteral("%1: not a file").arg(path)
+                                      : QStringLiteral("%1: %2").arg(path, probe.errorString());
+        return std::nullopt;
+    }
+    probe.close();
+    const qint64 modified = info.lastModified().toMSecsSinceEpoch();
+    Summary s;
+    s.path = info.absoluteFilePath();
+    if (auto cached = loadCached(path); cached && sameFileGrown(*cached)) {
+        if (cached->fileSize == info.size() && cached->modified == modified) return cached;
+        s = std::move(*cached);
+    }
+    s.modified = modified;
+    if (!readFile(s, progress, cancel)) {
+        if (error) *error = QStringLiteral("%1: reading stopped").arg(path);
+        return std::nullopt;
+    }
+    saveCached(s);
+    return s;
+}
+
+std::size_t bucketAt(const Summary& s, qint64 t) {
+    return static_cast<std::size_t>(
+        std::partition_point(s.buckets.begin(), s.buckets.end(),
+                             [t](const Bucket& b) { return qint64(b.minute) * 60 + 60 <= t; }) -
+        s.buckets.begin());
+}
+
+LinesRead readLines(const Summary& s, qint64 from, qint64 to, std::size_t max) {
+    LinesRead result;
+    if (!s.format || s.buckets.empty()) return result;
+    // One minute more on each side, so that the curve runs out to the view's edges.
+    const std::size_t first = bucketAt(s, from - BucketSeconds);
+    const std::size_t last = bucketAt(s, to + BucketSeconds);
+    if (first >= s.buckets.size()) return result;
+    const qint64 begin = s.buckets[first].offset;
+    const qint64 end = last + 1 < s.buckets.size() ? s.buckets[last + 1].offset : s.readTo;
+    QFile file(s.path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(begin)) return result;
+    const QByteArray bytes = file.read(end - begin);
+    const char* p = bytes.constData();
+    const char* stop = p + bytes.size();
+    while (p < stop) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+        if (!nl) break;
+        if (auto line =
+                parseLine(std::string_view(p, static_cast<std::size_t>(nl - p)), *s.format)) {
+            if (result.lines.size() == max) {
+                result.complete = false;
+                break;
+            }
+            result.lines.push_back(*line);
+        }
+        p = nl + 1;
+    }
+    return result;
+}
+
+}  // namespace history

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "HistoryLogs.h"
+#include "history/Summary.h"
+
+using namespace historytest;
+using history::Summary;
+
+namespace {
+
+class ReaderTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { QStandardPaths::setTestModeEnabled(true); }
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("log.txt"));
+};
+
+QByteArray fileHash(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+}
+
+}  // namespace
+
+// A log in one locale: a stretch across noon, a line torn by a power cut, a garbage line,
+// then a restart the next afternoon that appends without a header.
+TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
+    const QLocale locale{QString::fromLatin1(GetParam())};
+    const QDateTime start(QDate(2026, 12, 9), QTime(11, 59, 0));
+    auto first = steady(start, 240, 1);
+    first[90].ph = 685;  // 12:00:30, after noon
+    const QDateTime restart(QDate(2026, 12, 10), QTime(13, 30, 0));
+    auto second = steady(restart, 100, 1);
+    second[99].ph = 712;
+    second[99].valveOpen = true;
+    const QByteArray torn = dataLine(second[0], locale).left(20) + "\r\n";
+    append(path, headerLine() + lines(first, locale) + torn + "not a line of this log\r\n" +
+                     lines(second, locale));
+    touch(path, second.back().time);
+    const QByteArray before = fileHash(path);
+
+    const auto s = history::loadSummary(path);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->lines, 340);
+    EXPECT_EQ(s->unreadable, 2);
+    EXPECT_EQ(s->firstTime(), wall(start));
+    EXPECT_EQ(s->lastTime, wall(second.back().time));
+    ASSERT_EQ(s->gaps.size(), 1u);
+    EXPECT_EQ(s->gaps[0].before, wall(first.back().time));
+    EXPECT_EQ(s->gaps[0].after, wall(restart));
+
+    // The afternoon lines read as afternoon, with their values.
+    const qint64 dip = wall(first[90].time);
+    const auto read = history::readLines(*s, dip, dip + 1, 1000);
+    const auto at = std::find_if(read.lines.begin(), read.lines.end(),
+                                 [&](const history::LogLine& l) { return l.time == dip; });
+    ASSERT_NE(at, read.lines.end());
+    EXPECT_EQ(at->ph, 685);
+    EXPECT_EQ(at->target, 720);
+    const auto last = history::readLines(*s, s->lastTime, s->lastTime + 1, 1000);
+    ASSERT_FALSE(last.lines.empty());
+    EXPECT_EQ(last.lines.back().time, wall(second.back().time));
+    EXPECT_EQ(last.lines.back().ph, 712);
+    EXPECT_TRUE(last.lines.back().valveOpen);
+    EXPECT_EQ(fileHash(path), before) << "reading wrote to the log";
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ReaderTest,
+                         ::testing::Values("en_US", "de_DE", "fi_FI", "en_CA", "ko_KR", "ar_EG"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// A pause is a gap when it lasts more than a few of the log's usual intervals: a missed line
+// is none, and the clock put back is one.
+TEST(GapRule, GapsAreLongerThanAFewUsualIntervals) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    const QDateTime t0(QDate(2026, 3, 14), QTime(8, 0, 0));
+    struct Case {
+        int pace, hiccup, pause;
+    };
+    for (const Case c : {Case{1, 2, 10}, Case{5, 10, 60}, Case{60, 120, 600}}) {
+        const QString path = dir.filePath(QStringLiteral("pace%1.txt").arg(c.pace));
+        auto a = steady(t0, 100, c.pace);
+        auto b = steady(a.back().time.addSecs(c.hiccup), 100, c.pace);
+        auto d = steady(b.back().time.addSecs(c.pause), 100, c.pace);
+        append(path, headerLine() + lines(a, locale) + lines(b, locale) + lines(d, locale));
+        const auto s = history::loadSummary(path);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->usualInterval(), c.pace);
+        ASSERT_EQ(s->gaps.size(), 1u) << "pace " << c.pace;
+        EXPECT_EQ(s->gaps[0].after - s->gaps[0].before, c.pause);
+    }
+    const QString back = dir.filePath(QStringLiteral("back.txt"));
+    auto a = steady(t0, 100, 1);
+    auto b = steady(t0.addSecs(-3600 + 100), 100, 1);
+    append(back, lines(a, locale) + lines(b, locale));
+    const auto s = history::loadSummary(back);
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->gaps.size(), 1u);
+    EXPECT_LT(s->gaps[0].after, s->gaps[0].before);
+}
+
+// The summary is kept in the cache, read on when the log grows, made afresh when it is
+// replaced, and the same each way as a fresh reading.
+TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    const QLocale locale(QLocale::German, QLocale::Germany);
+    const QDateTime t0(QDate(2026, 12, 1), QTime(22, 0, 0));
+    const auto a = steady(t0, 3000, 2);
+    append(path, headerLine() + lines(a, locale));
+    touch(path, a.back().time);
+    const auto first = history::loadSummary(path);
+    ASSERT_TRUE(first);
+    const auto cached = history::loadCached(path);
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(cached->lines, 3000);
+    EXPECT_EQ(cached->buckets.size(), first->buckets.size());
+
+    // Grown: the rest of the line being written, then more lines.
+    const auto b = steady(a.back().time.addSecs(2), 2000, 2);
+    const QByteArray more = lines(b, locale);
+    append(path, more.left(30));
+    const auto partial = history::loadSummary(path);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->lines, 3000);
+    EXPECT_EQ(partial->unreadable, 0) << "a line being written is not a torn one";
+    append(path, more.mid(30));
+    touch(path, b.back().time);
+    const auto grown = history::loadSummary(path);
+    ASSERT_TRUE(grown);
+    QFile::remove(history::cacheFile(path));
+    const auto fresh = history::loadSummary(path);
+    ASSERT_TRUE(fresh);
+    for (const Summary* s : {&*grown, &*fresh}) {
+        EXPECT_EQ(s->lines, 5000);
+        EXPECT_EQ(s->unreadable, 0);
+        EXPECT_EQ(s->lastTime, wall(b.back().time));
+        EXPECT_TRUE(s->gaps.empty());
+    }
+    EXPECT_EQ(grown->buckets.size(), fresh->buckets.size());
+    EXPECT_EQ(grown->buckets.back().lines, fresh->buckets.back().lines);
+    EXPECT_EQ(grown->buckets.back().offset, fresh->buckets.back().offset);
+
+    // Replaced ("Save Log" empties the file it is given).
+    QFile::remove(path);
+    const auto c = steady(t0.addDays(3), 10, 1);
+    append(path, headerLine() + lines(c, locale));
+    touch(path, c.back().time);
+    const auto replaced = history::loadSummary(path);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->lines, 10);
+    EXPECT_EQ(replaced->firstTime(), wall(t0.addDays(3)));
+}
+
+// A week early in a month reads as days either way round; read as months it would span half
+// a year. Told apart whatever the user's own order and the file's date.
+TEST(DateOrder, DayAndMonthToldApartByTheDaysALogSpans) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    const QLocale us(QLocale::English, QLocale::UnitedStates),
+        de(QLocale::German, QLocale::Germany);
+    for (const auto& [writer, user] : {std::pair(us, de), std::pair(de, us)}) {
+        QLocale::setDefault(user);
+        const QString path = dir.filePath(writer.name() + QStringLiteral(".txt"));
+        const auto week = steady(QDateTime(QDate(2027, 1, 1), QTime(0, 0)), 7 * 144, 600);
+        append(path, headerLine() + lines(week, writer));
+        const auto s = history::loadSummary(path);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->firstTime(), wall(week.front().time)) << writer.name().toStdString();
+        EXPECT_EQ(s->lastTime, wall(week.back().time)) << writer.name().toStdString();
+    }
+    QLocale::setDefault(us);
+}
