@@ -143,6 +143,63 @@ const std::vector<std::pair<std::string, std::string>>& knownMarkers() {
     return markers;
 }
 
+using MonthNames = std::vector<std::pair<std::string, int>>;
+
+// Every locale's month names, long and short, as a date and as a word alone: one list per
+// locale, since a file's dates are all in one.
+const std::vector<MonthNames>& knownMonthNames() {
+    static const std::vector<MonthNames> all = [] {
+        std::vector<MonthNames> lists;
+        auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                QLocale::AnyTerritory);
+        locales.prepend(QLocale::c());
+        for (const QLocale& l : locales) {
+            MonthNames names;
+            for (int month = 1; month <= 12; ++month) {
+                for (auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
+                    for (const QString& name :
+                         {l.monthName(month, format), l.standaloneMonthName(month, format)}) {
+                        std::pair<std::string, int> entry(name.toStdString(), month);
+                        if (name.isEmpty() ||
+                            std::find(names.begin(), names.end(), entry) != names.end())
+                            continue;
+                        names.push_back(std::move(entry));
+                    }
+                }
+            }
+            if (std::find(lists.begin(), lists.end(), names) == lists.end()) lists.push_back(names);
+        }
+        return lists;
+    }();
+    return all;
+}
+
+bool isWordByte(unsigned char c) {
+    return c >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The month a word at p names, and where the word (with a closing '.' that is part of the
+// name, as in "déc.") ends.
+std::optional<int> monthNamed(const unsigned char*& p, const unsigned char* end,
+                              const MonthNames& names) {
+    const unsigned char* wordEnd = p;
+    while (wordEnd < end && isWordByte(*wordEnd)) ++wordEnd;
+    const auto text = [&](const unsigned char* to) {
+        return std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(to - p));
+    };
+    for (const unsigned char* to :
+         {wordEnd < end && *wordEnd == '.' ? wordEnd + 1 : wordEnd, wordEnd}) {
+        for (const auto& [name, month] : names) {
+            if (text(to) == name) {
+                p = to;
+                return month;
+            }
+        }
+    }
+    p = wordEnd;
+    return std::nullopt;
+}
+
 void addOnce(std::vector<std::string>& list, const std::string& marker) {
     if (std::find(list.begin(), list.end(), marker) == list.end()) list.push_back(marker);
 }
@@ -205,11 +262,20 @@ LineKind splitLine(std::string_view line, LineItems& items) {
     return LineKind::Data;
 }
 
-int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird) {
+int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird,
+              const MonthNames* monthNames) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     int count = 0, value = 0, digits = 0;
     while (p < end) {
+        if (monthNames && digits == 0 && count < 3 && isWordByte(*p)) {
+            if (const auto month = monthNamed(p, end, *monthNames)) {
+                if (count == 2 && endOfThird) *endOfThird = reinterpret_cast<const char*>(p);
+                numbers[count++] = *month;
+                if (count == max) return count;
+            }
+            continue;
+        }
         int length = 1;
         const int d = digitAt(p, end, length);
         if (d >= 0) {
@@ -233,7 +299,8 @@ int numbersIn(std::string_view text, int* numbers, int max, const char** endOfTh
 std::optional<qint64> lineTime(const LineItems& items, const LineFormat& format) {
     int n[6];
     const char* timeStart = items.dateTime.data();
-    if (numbersIn(items.dateTime, n, 6, &timeStart) < 6) return std::nullopt;
+    const MonthNames* names = format.monthNames.empty() ? nullptr : &format.monthNames;
+    if (numbersIn(items.dateTime, n, 6, &timeStart, names) < 6) return std::nullopt;
     const auto date = civil(n, format.order);
     if (!date) return std::nullopt;
     int hour = n[3];
@@ -265,12 +332,25 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
         std::string_view time;
     };
     std::vector<Sample> samples;
+    // The month names of the first locale that reads a date spelling its month; dates are all
+    // numbers unless one does.
+    const MonthNames* spelled = nullptr;
     for (std::string_view line : lines) {
         LineItems items;
         if (splitLine(line, items) != LineKind::Data) continue;
         int n[6];
         const char* timeStart = items.dateTime.data();
-        if (numbersIn(items.dateTime, n, 6, &timeStart) < 6) continue;
+        if (numbersIn(items.dateTime, n, 6, &timeStart, spelled) < 6) {
+            if (spelled) continue;
+            for (const MonthNames& names : knownMonthNames()) {
+                timeStart = items.dateTime.data();
+                if (numbersIn(items.dateTime, n, 6, &timeStart, &names) == 6) {
+                    spelled = &names;
+                    break;
+                }
+            }
+            if (!spelled) continue;
+        }
         const auto* textEnd = items.dateTime.data() + items.dateTime.size();
         samples.push_back(
             {{n[0], n[1], n[2]},
@@ -322,6 +402,7 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
 
     LineFormat format;
     format.order = best->order;
+    if (spelled) format.monthNames = *spelled;
     // A 12-hour clock shows a day-half marker that some locale writes, and no hour above 12.
     int maxHour = 0;
     std::vector<std::string> found;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Reads the log files this program writes, in whatever regional formats they were written.
@@ -19,6 +20,9 @@ struct LineFormat {
     // The day-half markers as the file spells them (UTF-8), where the clock is a 12-hour one.
     std::vector<std::string> amMarkers;
     std::vector<std::string> pmMarkers;
+    // Where the date spells its month ("9 Dec 2026", as the C locale and many others write it):
+    // the names it may use (UTF-8) and their months. Empty where the date is all numbers.
+    std::vector<std::pair<std::string, int>> monthNames;
 
     bool operator==(const LineFormat&) const = default;
 };
@@ -46,8 +50,10 @@ struct LineItems {
 // A line without its line end. Data lines have eleven items, the last nine free of blanks.
 LineKind splitLine(std::string_view line, LineItems& items);
 
-// The numbers in the text of a date and time, in any script's decimal digits; up to max.
-int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird = nullptr);
+// The numbers in the text of a date and time, in any script's decimal digits; up to max. A
+// word among monthNames counts as its month's number.
+int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird = nullptr,
+              const std::vector<std::pair<std::string, int>>* monthNames = nullptr);
 
 // A data line's time in the given formats, if it is a real date and time.
 std::optional<qint64> lineTime(const LineItems& items, const LineFormat& format);

@@ -71,7 +71,7 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, ReaderTest,
-                         ::testing::Values("en_US", "de_DE", "fi_FI", "en_CA", "ko_KR", "ar_EG"),
+                         ::testing::Values("en_US", "de_DE", "fi_FI", "en_CA", "ko_KR", "ar_EG", "C"),
                          [](const auto& info) { return std::string(info.param); });
 
 // A pause is a gap when it lasts more than a few of the log's usual intervals: a missed line
