@@ -122,6 +122,11 @@ bool waitShown(history::HistoryWindow& window, int ms) {
         shown = true;
         loop.quit();
     });
+    QObject::connect(&window, &history::HistoryWindow::readingFailed, &loop,
+                     [&](const QString& why) {
+                         std::fprintf(stderr, "%s\n", qPrintable(why));
+                         loop.quit();
+                     });
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return shown;

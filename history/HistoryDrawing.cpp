@@ -1,7 +1,9 @@
 #include "HistoryDrawing.h"
 
 #include <QDateTime>
+#include <QFont>
 #include <QLocale>
+#include <QPainter>
 #include <QTimeZone>
 #include <algorithm>
 #include <array>
@@ -9,7 +11,6 @@
 
 #include "device/NumberText.h"
 #include "graph/GraphDrawing.h"
-#include "graph/GraphText.h"
 
 namespace history {
 
@@ -46,9 +47,12 @@ void merge(Column& c, qint16 phLo, qint16 phHi, qint16 phFirst, qint16 phLast, q
 
 class Pixels {
 public:
-    Pixels(QImage& image, QRect clip) : image_(image), clip_(clip) {}
+    Pixels(QImage& image, QRect clip)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb))),
+          clip_(clip.intersected(image.rect())) {}
     void set(int x, int y, QRgb colour) {
-        if (clip_.contains(x, y)) reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
+        if (clip_.contains(x, y)) bits_[y * stride_ + x] = colour;
     }
     void vertical(int x, int y1, int y2, QRgb colour) {
         for (int y = std::min(y1, y2); y <= std::max(y1, y2); ++y) set(x, y, colour);
@@ -68,7 +72,8 @@ public:
     }
 
 private:
-    QImage& image_;
+    QRgb* bits_;
+    qsizetype stride_;
     QRect clip_;
 };
 
@@ -87,6 +92,29 @@ qint64 firstTick(qint64 from, qint64 step) {
     const qint64 shift = step >= 604800 ? 4 * 86400 : 0;
     const qint64 k = (from - shift + step - 1) / step;
     return k * step + shift;
+}
+
+struct Text {
+    int x;
+    int y;
+    QString text;
+    QColor colour;
+};
+
+// The graph's 8-point sans serif without smoothing, each text's top-left corner at its point.
+// Drawn afresh each time: the labels move with every zoom and pan.
+void printTexts(QImage& image, const std::vector<Text>& texts) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    font.setStyleStrategy(QFont::NoAntialias);
+    QPainter painter(&image);
+    painter.setFont(font);
+    const int ascent = painter.fontMetrics().ascent();
+    for (const Text& t : texts) {
+        painter.setPen(t.colour);
+        painter.drawText(t.x, t.y + ascent, t.text);
+    }
 }
 
 QString dateText(qint64 t) {
@@ -214,11 +242,14 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
     Pixels px(image, image.rect());
     const QRgb grey = fromBgr(bgr::LightGrey).rgb(), grid = fromBgr(bgr::MutedBlue).rgb(),
                white = fromBgr(bgr::White).rgb();
-    for (int y = plot.top(); y <= plot.bottom(); ++y)
-        for (int x = plot.left(); x <= plot.right(); ++x)
-            px.set(x, y, fromBgr(bgr::DarkBlue).rgb());
+    const QRgb darkBlue = fromBgr(bgr::DarkBlue).rgb();
+    for (int y = std::max(0, plot.top()); y <= std::min(image.height() - 1, plot.bottom()); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(row + std::max(0, plot.left()), row + std::min(image.width(), plot.right() + 1),
+                  darkBlue);
+    }
 
-    std::vector<graph::TextItem> texts;
+    std::vector<Text> texts;
     // pH labels, grid lines and ticks.
     const long steps = std::lround((layout.phHigh - layout.phLow) / layout.labelStep);
     for (long k = 0; k <= steps; ++k) {
@@ -318,7 +349,7 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
         texts.push_back(
             {275, 3, dateText(layout.span.to) + u' ' + timeText(layout.span.to, false), orange});
     }
-    graph::printTexts(image, texts);
+    printTexts(image, texts);
 }
 
 Layout drawHistory(QImage& image, const Summary& summary, Span span, const HeaderNote& note) {

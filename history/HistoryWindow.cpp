@@ -105,7 +105,10 @@ void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
     progress_->hide();
     watch_->start();
     if (!summary) {
-        if (!error.isEmpty()) note_->setText(error);
+        if (!error.isEmpty()) {
+            note_->setText(error);
+            emit readingFailed(error);
+        }
         return;
     }
     savedSince_ = summary_ == nullptr;
