@@ -222,10 +222,11 @@ Layout layoutFor(QSize size, Span span, const std::vector<Column>& columns) {
     }
     if (lo > hi) lo = 600, hi = 800;
     // The smallest round step that labels the range with ten steps or fewer; at least four.
-    for (double step : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0}) {
+    // A log of a device that sent nonsense may hold any pH up to a few hundred.
+    for (double step : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
         const long bottom = std::lround(std::floor(lo / 100.0 / step + 1e-9));
         const long top = std::lround(std::ceil(hi / 100.0 / step - 1e-9));
-        if (top - bottom > 10 && step < 5) continue;
+        if (top - bottom > 10 && step < 100) continue;
         const long pad = std::max(0L, 4 - (top - bottom));
         layout.labelStep = step;
         layout.phLow = (bottom - pad / 2) * step;

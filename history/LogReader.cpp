@@ -54,8 +54,9 @@ bool parseHundredths(std::string_view t, qint16& value) {
     std::size_t i = 0;
     const bool negative = !t.empty() && t[0] == '-';
     if (negative) ++i;
+    // Any 12 bytes make a frame, so a pH may have four whole digits (1677.72 at most).
     int whole = 0, digits = 0;
-    while (i < t.size() && isDigit(t[i]) && digits < 4)
+    while (i < t.size() && isDigit(t[i]) && digits < 5)
         whole = whole * 10 + (t[i++] - '0'), ++digits;
     if (digits == 0) return false;
     int frac = 0;
@@ -71,7 +72,8 @@ bool parseHundredths(std::string_view t, qint16& value) {
         if (decimals == 0 || i != t.size()) return false;
         if (decimals == 1) frac *= 10;
     }
-    const int v = whole * 100 + frac;
+    // Kept within what the summary holds: far above any scale shown.
+    const int v = std::min(whole * 100 + frac, 32767);
     value = static_cast<qint16>(negative ? -v : v);
     return true;
 }

@@ -137,3 +137,24 @@ TEST_F(HistoryDrawingTest, WindowShowsTheFileAndFollowsItsGrowth) {
     ASSERT_TRUE(shown.wait(10000));
     EXPECT_GE(window.plot()->span().to, wall(more.back().time));
 }
+
+// The pH scale fits what is shown with four to ten round steps: a steady tank, a wide swing,
+// a device that sent nonsense.
+TEST(HistoryScale, FitsTheRangeShownWithFewRoundSteps) {
+    struct Case {
+        int lo, hi;
+    };
+    for (const Case c : {Case{700, 700}, Case{650, 720}, Case{0, 1400}, Case{0, 32767}}) {
+        history::Column column;
+        column.data = true;
+        column.phLo = column.targetLo = static_cast<qint16>(c.lo);
+        column.phHi = column.targetHi = static_cast<qint16>(c.hi);
+        const auto l = history::layoutFor(QSize(1200, 600), {0, 3600}, {column});
+        const double steps = (l.phHigh - l.phLow) / l.labelStep;
+        EXPECT_GE(steps, 4 - 1e-9) << c.hi;
+        EXPECT_LE(steps, 10 + 1e-9) << c.hi;
+        EXPECT_LE(l.phLow, c.lo / 100.0 + 1e-9);
+        EXPECT_GE(l.phHigh, c.hi / 100.0 - 1e-9);
+        EXPECT_LT(l.y(c.hi), l.y(c.lo) + (c.hi == c.lo ? 1 : 0));
+    }
+}

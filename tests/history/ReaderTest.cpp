@@ -33,7 +33,8 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     const QLocale locale{QString::fromLatin1(GetParam())};
     const QDateTime start(QDate(2026, 12, 9), QTime(11, 59, 0));
     auto first = steady(start, 240, 1);
-    first[90].ph = 685;  // 12:00:30, after noon
+    first[90].ph = 685;      // 12:00:30, after noon
+    first[100].ph = 167772;  // any 12 bytes are a frame: the highest pH one can show
     const QDateTime restart(QDate(2026, 12, 10), QTime(13, 30, 0));
     auto second = steady(restart, 100, 1);
     second[99].ph = 712;
@@ -62,6 +63,11 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     ASSERT_NE(at, read.lines.end());
     EXPECT_EQ(at->ph, 685);
     EXPECT_EQ(at->target, 720);
+    const auto nonsense = std::find_if(read.lines.begin(), read.lines.end(), [&](const auto& l) {
+        return l.time == wall(first[100].time);
+    });
+    ASSERT_NE(nonsense, read.lines.end());
+    EXPECT_EQ(nonsense->ph, 32767);
     const auto last = history::readLines(*s, s->lastTime, s->lastTime + 1, 1000);
     ASSERT_FALSE(last.lines.empty());
     EXPECT_EQ(last.lines.back().time, wall(second.back().time));
