@@ -196,6 +196,9 @@ int measure(const QString& path) {
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmHWM"))
             std::printf("peak resident %s\n", line.simplified().constData());
+    // The log goes when the bench ends; its summary with it.
+    window.close();
+    QFile::remove(history::cacheFile(path));
     return 0;
 }
 

@@ -285,6 +285,22 @@ std::optional<Summary> loadCached(const QString& logPath) {
     return s;
 }
 
+void pruneCache() {
+    const QDir folder(QFileInfo(cacheFile(QStringLiteral("x"))).absolutePath());
+    const auto names = folder.entryList({QStringLiteral("*.summary")}, QDir::Files);
+    for (const QString& name : names) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        QDataStream in(&file);
+        quint32 magic = 0, version = 0;
+        QString path;
+        in >> magic >> version >> path;
+        file.close();
+        if (magic != CacheMagic || version != CacheVersion || !QFileInfo::exists(path))
+            file.remove();
+    }
+}
+
 std::optional<Summary> loadSummary(const QString& path, const Progress& progress,
                                    const std::atomic_bool* cancel, QString* error) {
     const QFileInfo info(path);
@@ -310,6 +326,7 @@ std::optional<Summary> loadSummary(const QString& path, const Progress& progress
         return std::nullopt;
     }
     saveCached(s);
+    pruneCache();
     return s;
 }
 

@@ -75,6 +75,8 @@ std::optional<Summary> loadSummary(const QString& path, const Progress& progress
 QString cacheFile(const QString& logPath);
 std::optional<Summary> loadCached(const QString& logPath);
 bool saveCached(const Summary& summary);
+// Drops the summaries of logs that are gone (deleted, moved) and of earlier reader versions.
+void pruneCache();
 
 // Whether the file is still the one summarised, perhaps grown: its first bytes and the bytes
 // before readTo unchanged.

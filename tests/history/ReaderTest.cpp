@@ -164,6 +164,15 @@ TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
     ASSERT_TRUE(replaced);
     EXPECT_EQ(replaced->lines, 10);
     EXPECT_EQ(replaced->firstTime(), wall(t0.addDays(3)));
+
+    // A log that is gone leaves no summary behind once another is read.
+    ASSERT_TRUE(QFile::exists(history::cacheFile(path)));
+    QFile::remove(path);
+    const QString other = dir.filePath(QStringLiteral("other.txt"));
+    append(other, lines(c, locale));
+    ASSERT_TRUE(history::loadSummary(other));
+    EXPECT_FALSE(QFile::exists(history::cacheFile(path)));
+    EXPECT_TRUE(QFile::exists(history::cacheFile(other)));
 }
 
 // A week early in a month reads as days either way round; read as months it would span half
