@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QStringEncoder>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -134,10 +135,18 @@ const std::vector<std::pair<std::string, std::string>>& knownMarkers() {
             const QString am = l.amText(), pm = l.pmText();
             if (am.isEmpty() || pm.isEmpty() || am == pm) continue;
             // Formats with "AP" write them in capitals, with "ap" in small letters.
+            // The log is written in the system's encoding: UTF-8 here, a code page on Windows.
             for (const auto& [a, p] : {std::pair(am, pm), std::pair(am.toUpper(), pm.toUpper()),
                                        std::pair(am.toLower(), pm.toLower())}) {
-                std::pair<std::string, std::string> pair(a.toStdString(), p.toStdString());
-                if (std::find(m.begin(), m.end(), pair) == m.end()) m.push_back(std::move(pair));
+                for (auto encoding : {QStringConverter::Utf8, QStringConverter::System}) {
+                    QStringEncoder encode(encoding);
+                    const QByteArray ea = encode(a), ep = encode(p);
+                    std::pair<std::string, std::string> pair(ea.toStdString(), ep.toStdString());
+                    if (encode.hasError() || ea.isEmpty() || ea == ep ||
+                        std::find(m.begin(), m.end(), pair) != m.end())
+                        continue;
+                    m.push_back(std::move(pair));
+                }
             }
         }
         return m;
