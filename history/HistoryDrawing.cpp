@@ -7,6 +7,7 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 #include "device/NumberText.h"
