@@ -157,6 +157,24 @@ std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 t
         }
         previous = &line;
     }
+    // The curve runs out to the view's edges, towards the lines just beyond them, unless a gap
+    // lies between: at each edge, the point where the line to the neighbour crosses it.
+    const auto inside = [&](const LogLine& l) { return l.time >= span.from && l.time < span.to; };
+    const auto firstIn = std::find_if(lines.begin(), lines.end(), inside);
+    if (firstIn == lines.end() || width < 2) return columns;
+    const auto lastIn = std::find_if(lines.rbegin(), lines.rend(), inside).base() - 1;
+    const auto edge = [&](const LogLine& a, const LogLine& b, qint64 at, int c) {
+        if (b.time <= a.time || b.time - a.time > threshold || columns[std::size_t(c)].data) return;
+        const double share = double(at - a.time) / double(b.time - a.time);
+        const auto along = [&](qint16 from, qint16 to) {
+            return static_cast<qint16>(std::lround(from + share * (to - from)));
+        };
+        const qint16 ph = along(a.ph, b.ph), target = along(a.target, b.target);
+        merge(columns[std::size_t(c)], ph, ph, ph, ph, target, target, target, target, false);
+    };
+    if (firstIn != lines.begin()) edge(*(firstIn - 1), *firstIn, span.from, 0);
+    if (lastIn + 1 != lines.end())
+        edge(*lastIn, *(lastIn + 1), span.from + (width - 1) * span.length() / width, width - 1);
     return columns;
 }
 

@@ -16,7 +16,7 @@ namespace history {
 namespace {
 
 constexpr quint32 CacheMagic = 0x56484953;
-constexpr quint32 CacheVersion = 2;
+constexpr quint32 CacheVersion = 3;
 constexpr qint64 ChunkSize = 8 << 20;
 constexpr int Witness = 256;  // bytes kept of the head and before readTo
 
@@ -28,7 +28,7 @@ public:
     void add(qint64 offset, const LogLine& line) {
         if (s_.lines > 0) {
             const qint64 dt = line.time - s_.lastTime;
-            if (dt >= 0) ++s_.intervals[static_cast<std::size_t>(std::min<qint64>(dt, 63))];
+            if (dt >= 0) ++s_.intervals[intervalBin(dt)];
             // The pace is worked out again now and then (the update rate may have changed),
             // and at every line while there are few.
             if (s_.lines < 1024 || (s_.lines & 1023) == 0) usual_ = s_.usualInterval();
@@ -111,16 +111,28 @@ QByteArray bytesAt(QFile& file, qint64 at, qint64 length) {
 
 }  // namespace
 
+std::size_t intervalBin(qint64 seconds) {
+    if (seconds < 60) return static_cast<std::size_t>(std::max<qint64>(0, seconds));
+    if (seconds < 3600) return static_cast<std::size_t>(60 + seconds / 60 - 1);
+    return static_cast<std::size_t>(std::min<qint64>(143, 118 + seconds / 3600));
+}
+
+qint64 binInterval(std::size_t bin) {
+    if (bin < 60) return qint64(bin);
+    if (bin < 119) return qint64(bin - 59) * 60;
+    return qint64(bin - 118) * 3600;
+}
+
 int Summary::usualInterval() const {
     qint64 total = 0;
     for (qint64 n : intervals) total += n;
     if (total == 0) return 1;
     qint64 seen = 0;
-    for (std::size_t s = 0; s < intervals.size(); ++s) {
-        seen += intervals[s];
-        if (2 * seen >= total) return std::max<int>(1, static_cast<int>(s));
+    for (std::size_t bin = 0; bin < intervals.size(); ++bin) {
+        seen += intervals[bin];
+        if (2 * seen >= total) return static_cast<int>(std::max<qint64>(1, binInterval(bin)));
     }
-    return 63;
+    return static_cast<int>(binInterval(intervals.size() - 1));
 }
 
 qint64 gapThreshold(int usualInterval) {
@@ -340,9 +352,10 @@ std::size_t bucketAt(const Summary& s, qint64 t) {
 LinesRead readLines(const Summary& s, qint64 from, qint64 to, std::size_t max) {
     LinesRead result;
     if (!s.format || s.buckets.empty()) return result;
-    // One minute more on each side, so that the curve runs out to the view's edges.
-    const std::size_t first = bucketAt(s, from - BucketSeconds);
-    const std::size_t last = bucketAt(s, to + BucketSeconds);
+    // The minutes with lines on each side too, so that the curve runs out to the view's edges.
+    std::size_t first = bucketAt(s, from);
+    if (first > 0) --first;
+    const std::size_t last = bucketAt(s, to);
     if (first >= s.buckets.size()) return result;
     const qint64 begin = s.buckets[first].offset;
     const qint64 end = last + 1 < s.buckets.size() ? s.buckets[last + 1].offset : s.readTo;

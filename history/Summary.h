@@ -46,15 +46,21 @@ struct Summary {
 
     std::vector<Bucket> buckets;
     std::vector<Gap> gaps;
-    std::array<qint64, 64> intervals{};  // seconds between lines, the last for 63 and more
-    qint64 lines = 0;                    // data lines
-    qint64 unreadable = 0;               // lines that are neither data nor a header
-    qint64 lastTime = 0;                 // of the last data line
+    // How many times each interval between lines came: seconds up to a minute, then minutes
+    // up to an hour, then hours up to a day (see intervalBin).
+    std::array<qint64, 144> intervals{};
+    qint64 lines = 0;       // data lines
+    qint64 unreadable = 0;  // lines that are neither data nor a header
+    qint64 lastTime = 0;    // of the last data line
 
     qint64 firstTime() const { return buckets.empty() ? 0 : qint64(buckets.front().minute) * 60; }
     // The median of the intervals between lines: the log's own pace.
     int usualInterval() const;
 };
+
+// The histogram's bin of an interval, and the interval a bin stands for.
+std::size_t intervalBin(qint64 seconds);
+qint64 binInterval(std::size_t bin);
 
 // Longer than this is a gap: a few of the usual intervals, so that a missed frame is not.
 qint64 gapThreshold(int usualInterval);
@@ -82,7 +88,8 @@ void pruneCache();
 // before readTo unchanged.
 bool sameFileGrown(const Summary& summary);
 
-// The data lines between two times, read from the file through the summary, at most max.
+// The data lines between two times and the minutes with lines either side of them, read from
+// the file through the summary, at most max.
 struct LinesRead {
     std::vector<LogLine> lines;
     bool complete = true;  // false when max was reached

@@ -90,7 +90,8 @@ TEST(GapRule, GapsAreLongerThanAFewUsualIntervals) {
     struct Case {
         int pace, hiccup, pause;
     };
-    for (const Case c : {Case{1, 2, 10}, Case{5, 10, 60}, Case{60, 120, 600}}) {
+    for (const Case c :
+         {Case{1, 2, 10}, Case{5, 10, 60}, Case{60, 120, 600}, Case{600, 1200, 7200}}) {
         const QString path = dir.filePath(QStringLiteral("pace%1.txt").arg(c.pace));
         auto a = steady(t0, 100, c.pace);
         auto b = steady(a.back().time.addSecs(c.hiccup), 100, c.pace);
