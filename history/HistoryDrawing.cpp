@@ -139,13 +139,12 @@ Span wholeSpan(const Summary& s) {
     return {from, std::max(from + 60, s.lastTime + s.usualInterval())};
 }
 
-std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 threshold, Span span,
-                                     int width) {
+std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines,
+                                     const std::vector<Gap>& gaps, Span span, int width) {
     std::vector<Column> columns(static_cast<std::size_t>(std::max(0, width)));
     const LogLine* previous = nullptr;
     for (const LogLine& line : lines) {
-        const bool gap =
-            previous && (line.time - previous->time > threshold || line.time < previous->time);
+        const bool gap = previous && isGap(gaps, previous->time, line.time);
         if (line.time >= span.from && line.time < span.to) {
             const int c = columnOf(line.time, span, width);
             Column& column = columns[static_cast<std::size_t>(c)];
@@ -164,7 +163,7 @@ std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 t
     if (firstIn == lines.end() || width < 2) return columns;
     const auto lastIn = std::find_if(lines.rbegin(), lines.rend(), inside).base() - 1;
     const auto edge = [&](const LogLine& a, const LogLine& b, qint64 at, int c) {
-        if (b.time <= a.time || b.time - a.time > threshold || columns[std::size_t(c)].data) return;
+        if (b.time <= a.time || isGap(gaps, a.time, b.time) || columns[std::size_t(c)].data) return;
         const double share = double(at - a.time) / double(b.time - a.time);
         const auto along = [&](qint16 from, qint16 to) {
             return static_cast<qint16>(std::lround(from + share * (to - from)));
@@ -206,8 +205,7 @@ std::vector<Column> columnsFor(const Summary& s, Span span, int width) {
             lines += s.buckets[i].lines;
         if (lines <= qint64(LinesShownOneByOne)) {
             const LinesRead read = readLines(s, span.from, span.to, 2 * LinesShownOneByOne);
-            if (read.complete)
-                return columnsFromLines(read.lines, gapThreshold(s.usualInterval()), span, width);
+            if (read.complete) return columnsFromLines(read.lines, s.gaps, span, width);
         }
     }
     return columnsFromBuckets(s, span, width);

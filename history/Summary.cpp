@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace history {
@@ -16,23 +17,29 @@ namespace history {
 namespace {
 
 constexpr quint32 CacheMagic = 0x56484953;
-constexpr quint32 CacheVersion = 3;
+constexpr quint32 CacheVersion = 4;
 constexpr qint64 ChunkSize = 8 << 20;
 constexpr int Witness = 256;  // bytes kept of the head and before readTo
 
 // Adds the data lines one by one, keeping the per-minute figures and the pauses.
 class Builder {
 public:
-    explicit Builder(Summary& s) : s_(s), usual_(s.usualInterval()) {}
+    explicit Builder(Summary& s) : s_(s), pace_(recentPace()) {}
 
     void add(qint64 offset, const LogLine& line) {
         if (s_.lines > 0) {
             const qint64 dt = line.time - s_.lastTime;
-            if (dt >= 0) ++s_.intervals[intervalBin(dt)];
-            // The pace is worked out again now and then (the update rate may have changed),
-            // and at every line while there are few.
-            if (s_.lines < 1024 || (s_.lines & 1023) == 0) usual_ = s_.usualInterval();
-            if (dt < 0 || dt > gapThreshold(usual_)) s_.gaps.push_back({s_.lastTime, line.time});
+            // Measured against the pace of the last few lines, worked out again every few
+            // lines and whenever a pause looks long against it.
+            if (dt < 0 || (s_.recentCount > 0 && dt > gapThreshold(pace_) &&
+                           dt > gapThreshold(pace_ = recentPace())))
+                s_.gaps.push_back({s_.lastTime, line.time});
+            if (dt >= 0) {
+                ++s_.intervals[intervalBin(dt)];
+                s_.recent[static_cast<std::size_t>(s_.recentCount % 8)] =
+                    static_cast<qint32>(std::min<qint64>(dt, INT32_MAX));
+                if (++s_.recentCount % 8 == 0 || s_.recentCount < 8) pace_ = recentPace();
+            }
         }
         const qint32 minute = static_cast<qint32>(
             line.time >= 0 ? line.time / BucketSeconds : (line.time + 1) / BucketSeconds - 1);
@@ -60,8 +67,17 @@ public:
     }
 
 private:
+    // The median of the last intervals.
+    int recentPace() const {
+        const auto n = static_cast<std::size_t>(std::min<qint64>(s_.recentCount, 8));
+        if (n == 0) return 1;
+        std::array<qint32, 8> sorted = s_.recent;
+        std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.begin() + n);
+        return std::max(1, sorted[n / 2]);
+    }
+
     Summary& s_;
-    int usual_;
+    int pace_;
 };
 
 // Whole lines of a piece of the file; the partial ones at its ends are left out unless the
@@ -133,6 +149,15 @@ int Summary::usualInterval() const {
         if (2 * seen >= total) return static_cast<int>(std::max<qint64>(1, binInterval(bin)));
     }
     return static_cast<int>(binInterval(intervals.size() - 1));
+}
+
+bool isGap(const std::vector<Gap>& gaps, qint64 before, qint64 after) {
+    if (after < before) return true;
+    auto g = std::partition_point(gaps.begin(), gaps.end(),
+                                  [after](const Gap& gap) { return gap.after < after; });
+    for (; g != gaps.end() && g->after == after; ++g)
+        if (g->before == before) return true;
+    return false;
 }
 
 qint64 gapThreshold(int usualInterval) {
@@ -243,6 +268,8 @@ bool saveCached(const Summary& s) {
         }
     }
     for (qint64 n : s.intervals) out << n;
+    for (qint32 n : s.recent) out << n;
+    out << s.recentCount;
     out << quint64(s.buckets.size());
     out.writeRawData(reinterpret_cast<const char*>(s.buckets.data()),
                      static_cast<int>(s.buckets.size() * sizeof(Bucket)));
@@ -282,6 +309,8 @@ std::optional<Summary> loadCached(const QString& logPath) {
         s.format = f;
     }
     for (qint64& n : s.intervals) in >> n;
+    for (qint32& n : s.recent) in >> n;
+    in >> s.recentCount;
     const auto readVector = [&](auto& vector) {
         quint64 n = 0;
         in >> n;

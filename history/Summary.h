@@ -49,9 +49,13 @@ struct Summary {
     // How many times each interval between lines came: seconds up to a minute, then minutes
     // up to an hour, then hours up to a day (see intervalBin).
     std::array<qint64, 144> intervals{};
-    qint64 lines = 0;       // data lines
-    qint64 unreadable = 0;  // lines that are neither data nor a header
-    qint64 lastTime = 0;    // of the last data line
+    // The last intervals between lines, the log's pace of late: the update rate may change
+    // from one run to the next.
+    std::array<qint32, 8> recent{};
+    qint64 recentCount = 0;  // intervals seen; the next goes to recent[recentCount % 8]
+    qint64 lines = 0;        // data lines
+    qint64 unreadable = 0;   // lines that are neither data nor a header
+    qint64 lastTime = 0;     // of the last data line
 
     qint64 firstTime() const { return buckets.empty() ? 0 : qint64(buckets.front().minute) * 60; }
     // The median of the intervals between lines: the log's own pace.
@@ -64,6 +68,9 @@ qint64 binInterval(std::size_t bin);
 
 // Longer than this is a gap: a few of the usual intervals, so that a missed frame is not.
 qint64 gapThreshold(int usualInterval);
+
+// Whether the summary has a gap between lines at these two times.
+bool isGap(const std::vector<Gap>& gaps, qint64 before, qint64 after);
 
 // Reads what of the file is not yet in summary (all of it, or what was appended), with
 // progress as bytes read and total; stops early and returns false when cancel is set.

@@ -103,6 +103,17 @@ TEST(GapRule, GapsAreLongerThanAFewUsualIntervals) {
         ASSERT_EQ(s->gaps.size(), 1u) << "pace " << c.pace;
         EXPECT_EQ(s->gaps[0].after - s->gaps[0].before, c.pause);
     }
+    // The update rate changed at a restart: a line a second, then one a minute. The slower
+    // lines are no gaps once their pace is known.
+    const QString changed = dir.filePath(QStringLiteral("changed.txt"));
+    auto fast = steady(t0, 100, 1);
+    auto slow = steady(fast.back().time.addSecs(60), 100, 60);
+    append(changed, lines(fast, locale) + lines(slow, locale));
+    const auto paced = history::loadSummary(changed);
+    ASSERT_TRUE(paced);
+    EXPECT_GE(paced->gaps.size(), 1u);
+    EXPECT_LE(paced->gaps.size(), 5u);
+
     const QString back = dir.filePath(QStringLiteral("back.txt"));
     auto a = steady(t0, 100, 1);
     auto b = steady(t0.addSecs(-3600 + 100), 100, 1);
