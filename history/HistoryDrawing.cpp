@@ -1,15 +1,17 @@
 #include "HistoryDrawing.h"
 
 #include <QDateTime>
+#include <QFont>
 #include <QLocale>
+#include <QPainter>
 #include <QTimeZone>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 #include "device/NumberText.h"
 #include "graph/GraphDrawing.h"
-#include "graph/GraphText.h"
 
 namespace history {
 
@@ -46,9 +48,12 @@ void merge(Column& c, qint16 phLo, qint16 phHi, qint16 phFirst, qint16 phLast, q
 
 class Pixels {
 public:
-    Pixels(QImage& image, QRect clip) : image_(image), clip_(clip) {}
+    Pixels(QImage& image, QRect clip)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb))),
+          clip_(clip.intersected(image.rect())) {}
     void set(int x, int y, QRgb colour) {
-        if (clip_.contains(x, y)) reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
+        if (clip_.contains(x, y)) bits_[y * stride_ + x] = colour;
     }
     void vertical(int x, int y1, int y2, QRgb colour) {
         for (int y = std::min(y1, y2); y <= std::max(y1, y2); ++y) set(x, y, colour);
@@ -68,7 +73,8 @@ public:
     }
 
 private:
-    QImage& image_;
+    QRgb* bits_;
+    qsizetype stride_;
     QRect clip_;
 };
 
@@ -87,6 +93,29 @@ qint64 firstTick(qint64 from, qint64 step) {
     const qint64 shift = step >= 604800 ? 4 * 86400 : 0;
     const qint64 k = (from - shift + step - 1) / step;
     return k * step + shift;
+}
+
+struct Text {
+    int x;
+    int y;
+    QString text;
+    QColor colour;
+};
+
+// The graph's 8-point sans serif without smoothing, each text's top-left corner at its point.
+// Drawn afresh each time: the labels move with every zoom and pan.
+void printTexts(QImage& image, const std::vector<Text>& texts) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    font.setStyleStrategy(QFont::NoAntialias);
+    QPainter painter(&image);
+    painter.setFont(font);
+    const int ascent = painter.fontMetrics().ascent();
+    for (const Text& t : texts) {
+        painter.setPen(t.colour);
+        painter.drawText(t.x, t.y + ascent, t.text);
+    }
 }
 
 QString dateText(qint64 t) {
@@ -110,13 +139,12 @@ Span wholeSpan(const Summary& s) {
     return {from, std::max(from + 60, s.lastTime + s.usualInterval())};
 }
 
-std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 threshold, Span span,
-                                     int width) {
+std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines,
+                                     const std::vector<Gap>& gaps, Span span, int width) {
     std::vector<Column> columns(static_cast<std::size_t>(std::max(0, width)));
     const LogLine* previous = nullptr;
     for (const LogLine& line : lines) {
-        const bool gap =
-            previous && (line.time - previous->time > threshold || line.time < previous->time);
+        const bool gap = previous && isGap(gaps, previous->time, line.time);
         if (line.time >= span.from && line.time < span.to) {
             const int c = columnOf(line.time, span, width);
             Column& column = columns[static_cast<std::size_t>(c)];
@@ -128,6 +156,24 @@ std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 t
         }
         previous = &line;
     }
+    // The curve runs out to the view's edges, towards the lines just beyond them, unless a gap
+    // lies between: at each edge, the point where the line to the neighbour crosses it.
+    const auto inside = [&](const LogLine& l) { return l.time >= span.from && l.time < span.to; };
+    const auto firstIn = std::find_if(lines.begin(), lines.end(), inside);
+    if (firstIn == lines.end() || width < 2) return columns;
+    const auto lastIn = std::find_if(lines.rbegin(), lines.rend(), inside).base() - 1;
+    const auto edge = [&](const LogLine& a, const LogLine& b, qint64 at, int c) {
+        if (b.time <= a.time || isGap(gaps, a.time, b.time) || columns[std::size_t(c)].data) return;
+        const double share = double(at - a.time) / double(b.time - a.time);
+        const auto along = [&](qint16 from, qint16 to) {
+            return static_cast<qint16>(std::lround(from + share * (to - from)));
+        };
+        const qint16 ph = along(a.ph, b.ph), target = along(a.target, b.target);
+        merge(columns[std::size_t(c)], ph, ph, ph, ph, target, target, target, target, false);
+    };
+    if (firstIn != lines.begin()) edge(*(firstIn - 1), *firstIn, span.from, 0);
+    if (lastIn + 1 != lines.end())
+        edge(*lastIn, *(lastIn + 1), span.from + (width - 1) * span.length() / width, width - 1);
     return columns;
 }
 
@@ -159,8 +205,7 @@ std::vector<Column> columnsFor(const Summary& s, Span span, int width) {
             lines += s.buckets[i].lines;
         if (lines <= qint64(LinesShownOneByOne)) {
             const LinesRead read = readLines(s, span.from, span.to, 2 * LinesShownOneByOne);
-            if (read.complete)
-                return columnsFromLines(read.lines, gapThreshold(s.usualInterval()), span, width);
+            if (read.complete) return columnsFromLines(read.lines, s.gaps, span, width);
         }
     }
     return columnsFromBuckets(s, span, width);
@@ -194,10 +239,11 @@ Layout layoutFor(QSize size, Span span, const std::vector<Column>& columns) {
     }
     if (lo > hi) lo = 600, hi = 800;
     // The smallest round step that labels the range with ten steps or fewer; at least four.
-    for (double step : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0}) {
+    // A log of a device that sent nonsense may hold any pH up to a few hundred.
+    for (double step : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
         const long bottom = std::lround(std::floor(lo / 100.0 / step + 1e-9));
         const long top = std::lround(std::ceil(hi / 100.0 / step - 1e-9));
-        if (top - bottom > 10 && step < 5) continue;
+        if (top - bottom > 10 && step < 100) continue;
         const long pad = std::max(0L, 4 - (top - bottom));
         layout.labelStep = step;
         layout.phLow = (bottom - pad / 2) * step;
@@ -214,11 +260,14 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
     Pixels px(image, image.rect());
     const QRgb grey = fromBgr(bgr::LightGrey).rgb(), grid = fromBgr(bgr::MutedBlue).rgb(),
                white = fromBgr(bgr::White).rgb();
-    for (int y = plot.top(); y <= plot.bottom(); ++y)
-        for (int x = plot.left(); x <= plot.right(); ++x)
-            px.set(x, y, fromBgr(bgr::DarkBlue).rgb());
+    const QRgb darkBlue = fromBgr(bgr::DarkBlue).rgb();
+    for (int y = std::max(0, plot.top()); y <= std::min(image.height() - 1, plot.bottom()); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(row + std::max(0, plot.left()), row + std::min(image.width(), plot.right() + 1),
+                  darkBlue);
+    }
 
-    std::vector<graph::TextItem> texts;
+    std::vector<Text> texts;
     // pH labels, grid lines and ticks.
     const long steps = std::lround((layout.phHigh - layout.phLow) / layout.labelStep);
     for (long k = 0; k <= steps; ++k) {
@@ -318,7 +367,7 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
         texts.push_back(
             {275, 3, dateText(layout.span.to) + u' ' + timeText(layout.span.to, false), orange});
     }
-    graph::printTexts(image, texts);
+    printTexts(image, texts);
 }
 
 Layout drawHistory(QImage& image, const Summary& summary, Span span, const HeaderNote& note) {

@@ -35,8 +35,9 @@ struct Column {
 // The lines themselves are shown while the view holds at most this many.
 constexpr std::size_t LinesShownOneByOne = 20000;
 
-std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines, qint64 gapThreshold,
-                                     Span span, int width);
+// Lines in file order; the gaps between them are the summary's.
+std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines,
+                                     const std::vector<Gap>& gaps, Span span, int width);
 std::vector<Column> columnsFromBuckets(const Summary& summary, Span span, int width);
 // From the lines when the view is close enough, from the minutes otherwise.
 std::vector<Column> columnsFor(const Summary& summary, Span span, int width);

@@ -76,6 +76,12 @@ void HistoryPlot::zoomAround(qint64 centre, double factor) {
     changeSpan({from, from + length});
 }
 
+// Where times fall for the span as it is now, drawn yet or not: the plot's place does not
+// depend on what it shows.
+Layout HistoryPlot::positions() const {
+    return layoutFor(size(), span_, {});
+}
+
 void HistoryPlot::redraw() {
     if (!summary_) return;
     if (picture_.size() != size()) {
@@ -122,7 +128,7 @@ void HistoryPlot::resizeEvent(QResizeEvent*) {
 void HistoryPlot::wheelEvent(QWheelEvent* event) {
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0 || !summary_) return;
-    zoomAround(layout_.timeAt(static_cast<int>(event->position().x())), std::pow(0.8, notches));
+    zoomAround(positions().timeAt(static_cast<int>(event->position().x())), std::pow(0.8, notches));
     event->accept();
 }
 
@@ -143,7 +149,7 @@ void HistoryPlot::mouseMoveEvent(QMouseEvent* event) {
         update();
     } else if (panFrom_) {
         const qint64 shift =
-            qint64(*panFrom_ - x) * panSpan_.length() / std::max(1, layout_.plot.width() - 1);
+            qint64(*panFrom_ - x) * panSpan_.length() / std::max(1, positions().plot.width() - 1);
         changeSpan({panSpan_.from + shift, panSpan_.to + shift});
     }
     point(x);
@@ -153,7 +159,7 @@ void HistoryPlot::mouseReleaseEvent(QMouseEvent* event) {
     if (dragFrom_ && event->button() == Qt::LeftButton) {
         const int a = std::min(*dragFrom_, dragTo_), b = std::max(*dragFrom_, dragTo_);
         dragFrom_.reset();
-        if (b - a > 3) changeSpan({layout_.timeAt(a), layout_.timeAt(b)});
+        if (b - a > 3) changeSpan({positions().timeAt(a), positions().timeAt(b)});
         update();
     }
     if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) panFrom_.reset();
@@ -192,9 +198,9 @@ void HistoryPlot::leaveEvent(QEvent*) {
 // The line nearest in time to the pointer, read from the file: only the minutes around it.
 void HistoryPlot::point(int x) {
     if (!summary_ || summary_->buckets.empty() ||
-        !layout_.plot.contains(x, layout_.plot.center().y()))
+        !positions().plot.contains(x, positions().plot.center().y()))
         return;
-    const qint64 t = layout_.timeAt(x);
+    const qint64 t = positions().timeAt(x);
     // The minute the time falls in or the next one with lines, and the one before.
     const std::size_t i = std::min(bucketAt(*summary_, t), summary_->buckets.size() - 1);
     const Bucket& first = summary_->buckets[i > 0 ? i - 1 : i];

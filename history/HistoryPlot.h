@@ -23,6 +23,8 @@ public:
     void showWhole();
     void setSpan(Span span);
     Span span() const { return span_; }
+    // The line the header shows, the one nearest in time to the pointer.
+    const std::optional<LogLine>& pointed() const { return pointed_; }
 
     // The picture as last drawn, drawn first if anything changed.
     const QImage& picture();
@@ -43,6 +45,7 @@ private:
     void zoomAround(qint64 centre, double factor);
     void point(int x);
     void redraw();
+    Layout positions() const;
 
     std::shared_ptr<const Summary> summary_;
     Span span_;

@@ -70,8 +70,8 @@ HistoryWindow::~HistoryWindow() {
 }
 
 void HistoryWindow::startReading() {
-    std::optional<Summary> base;
-    if (summary_) base = *summary_;
+    // Copied on the worker: a year's summary is some 20 MB.
+    std::shared_ptr<const Summary> shown = summary_;
     const auto report = [this](std::optional<Summary> s, QString error) {
         QMetaObject::invokeMethod(
             this,
@@ -81,21 +81,24 @@ void HistoryWindow::startReading() {
             },
             Qt::QueuedConnection);
     };
-    worker_ = std::thread([this, path = path_, base = std::move(base), report]() mutable {
-        int shown = -1;
+    worker_ = std::thread([this, path = path_, shown = std::move(shown), report]() mutable {
+        int permilleShown = -1;
         const Progress progress = [&](qint64 done, qint64 total) {
             const int permille = total > 0 ? static_cast<int>(done * 1000 / total) : 0;
-            if (permille == shown) return;
-            shown = permille;
+            if (permille == permilleShown) return;
+            permilleShown = permille;
             QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
                                       Q_ARG(int, permille));
         };
         QString error;
-        if (base && sameFileGrown(*base)) {
-            base->modified = QFileInfo(path).lastModified().toMSecsSinceEpoch();
-            if (!readFile(*base, {}, &cancel_)) return report(std::nullopt, QString());
-            return report(std::move(base), QString());
+        if (shown && sameFileGrown(*shown)) {
+            Summary grown = *shown;
+            shown.reset();
+            grown.modified = QFileInfo(path).lastModified().toMSecsSinceEpoch();
+            if (!readFile(grown, {}, &cancel_)) return report(std::nullopt, QString());
+            return report(std::move(grown), QString());
         }
+        shown.reset();
         auto s = loadSummary(path, progress, &cancel_, &error);
         report(std::move(s), error);
     });
@@ -105,12 +108,15 @@ void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
     progress_->hide();
     watch_->start();
     if (!summary) {
-        if (!error.isEmpty()) note_->setText(error);
+        if (!error.isEmpty()) {
+            note_->setText(error);
+            emit readingFailed(error);
+        }
         return;
     }
     savedSince_ = summary_ == nullptr;
     summary_ = std::make_shared<const Summary>(std::move(*summary));
-    plot_->setSummary(summary_);
+    if (summary_->lines > 0) plot_->setSummary(summary_);
     QString note;
     if (summary_->lines == 0) note = QStringLiteral("No line of a pH log in this file yet.");
     if (summary_->unreadable > 0)

@@ -31,6 +31,7 @@ public:
 
 signals:
     void summaryShown();
+    void readingFailed(const QString& why);
 
 private:
     void startReading();

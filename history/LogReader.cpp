@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QStringEncoder>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -54,8 +55,9 @@ bool parseHundredths(std::string_view t, qint16& value) {
     std::size_t i = 0;
     const bool negative = !t.empty() && t[0] == '-';
     if (negative) ++i;
+    // Any 12 bytes make a frame, so a pH may have four whole digits (1677.72 at most).
     int whole = 0, digits = 0;
-    while (i < t.size() && isDigit(t[i]) && digits < 4)
+    while (i < t.size() && isDigit(t[i]) && digits < 5)
         whole = whole * 10 + (t[i++] - '0'), ++digits;
     if (digits == 0) return false;
     int frac = 0;
@@ -71,7 +73,8 @@ bool parseHundredths(std::string_view t, qint16& value) {
         if (decimals == 0 || i != t.size()) return false;
         if (decimals == 1) frac *= 10;
     }
-    const int v = whole * 100 + frac;
+    // Kept within what the summary holds: far above any scale shown.
+    const int v = std::min(whole * 100 + frac, 32767);
     value = static_cast<qint16>(negative ? -v : v);
     return true;
 }
@@ -132,10 +135,18 @@ const std::vector<std::pair<std::string, std::string>>& knownMarkers() {
             const QString am = l.amText(), pm = l.pmText();
             if (am.isEmpty() || pm.isEmpty() || am == pm) continue;
             // Formats with "AP" write them in capitals, with "ap" in small letters.
+            // The log is written in the system's encoding: UTF-8 here, a code page on Windows.
             for (const auto& [a, p] : {std::pair(am, pm), std::pair(am.toUpper(), pm.toUpper()),
                                        std::pair(am.toLower(), pm.toLower())}) {
-                std::pair<std::string, std::string> pair(a.toStdString(), p.toStdString());
-                if (std::find(m.begin(), m.end(), pair) == m.end()) m.push_back(std::move(pair));
+                for (auto encoding : {QStringConverter::Utf8, QStringConverter::System}) {
+                    QStringEncoder encode(encoding);
+                    const QByteArray ea = encode(a), ep = encode(p);
+                    std::pair<std::string, std::string> pair(ea.toStdString(), ep.toStdString());
+                    if (encode.hasError() || ea.isEmpty() || ea == ep ||
+                        std::find(m.begin(), m.end(), pair) != m.end())
+                        continue;
+                    m.push_back(std::move(pair));
+                }
             }
         }
         return m;

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace history {
@@ -16,23 +17,29 @@ namespace history {
 namespace {
 
 constexpr quint32 CacheMagic = 0x56484953;
-constexpr quint32 CacheVersion = 2;
+constexpr quint32 CacheVersion = 4;
 constexpr qint64 ChunkSize = 8 << 20;
 constexpr int Witness = 256;  // bytes kept of the head and before readTo
 
 // Adds the data lines one by one, keeping the per-minute figures and the pauses.
 class Builder {
 public:
-    explicit Builder(Summary& s) : s_(s), usual_(s.usualInterval()) {}
+    explicit Builder(Summary& s) : s_(s), pace_(recentPace()) {}
 
     void add(qint64 offset, const LogLine& line) {
         if (s_.lines > 0) {
             const qint64 dt = line.time - s_.lastTime;
-            if (dt >= 0) ++s_.intervals[static_cast<std::size_t>(std::min<qint64>(dt, 63))];
-            // The pace is worked out again now and then (the update rate may have changed),
-            // and at every line while there are few.
-            if (s_.lines < 1024 || (s_.lines & 1023) == 0) usual_ = s_.usualInterval();
-            if (dt < 0 || dt > gapThreshold(usual_)) s_.gaps.push_back({s_.lastTime, line.time});
+            // Measured against the pace of the last few lines, worked out again every few
+            // lines and whenever a pause looks long against it.
+            if (dt < 0 || (s_.recentCount > 0 && dt > gapThreshold(pace_) &&
+                           dt > gapThreshold(pace_ = recentPace())))
+                s_.gaps.push_back({s_.lastTime, line.time});
+            if (dt >= 0) {
+                ++s_.intervals[intervalBin(dt)];
+                s_.recent[static_cast<std::size_t>(s_.recentCount % 8)] =
+                    static_cast<qint32>(std::min<qint64>(dt, INT32_MAX));
+                if (++s_.recentCount % 8 == 0 || s_.recentCount < 8) pace_ = recentPace();
+            }
         }
         const qint32 minute = static_cast<qint32>(
             line.time >= 0 ? line.time / BucketSeconds : (line.time + 1) / BucketSeconds - 1);
@@ -60,8 +67,17 @@ public:
     }
 
 private:
+    // The median of the last intervals.
+    int recentPace() const {
+        const auto n = static_cast<std::size_t>(std::min<qint64>(s_.recentCount, 8));
+        if (n == 0) return 1;
+        std::array<qint32, 8> sorted = s_.recent;
+        std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.begin() + n);
+        return std::max(1, sorted[n / 2]);
+    }
+
     Summary& s_;
-    int usual_;
+    int pace_;
 };
 
 // Whole lines of a piece of the file; the partial ones at its ends are left out unless the
@@ -111,16 +127,37 @@ QByteArray bytesAt(QFile& file, qint64 at, qint64 length) {
 
 }  // namespace
 
+std::size_t intervalBin(qint64 seconds) {
+    if (seconds < 60) return static_cast<std::size_t>(std::max<qint64>(0, seconds));
+    if (seconds < 3600) return static_cast<std::size_t>(60 + seconds / 60 - 1);
+    return static_cast<std::size_t>(std::min<qint64>(143, 118 + seconds / 3600));
+}
+
+qint64 binInterval(std::size_t bin) {
+    if (bin < 60) return qint64(bin);
+    if (bin < 119) return qint64(bin - 59) * 60;
+    return qint64(bin - 118) * 3600;
+}
+
 int Summary::usualInterval() const {
     qint64 total = 0;
     for (qint64 n : intervals) total += n;
     if (total == 0) return 1;
     qint64 seen = 0;
-    for (std::size_t s = 0; s < intervals.size(); ++s) {
-        seen += intervals[s];
-        if (2 * seen >= total) return std::max<int>(1, static_cast<int>(s));
+    for (std::size_t bin = 0; bin < intervals.size(); ++bin) {
+        seen += intervals[bin];
+        if (2 * seen >= total) return static_cast<int>(std::max<qint64>(1, binInterval(bin)));
     }
-    return 63;
+    return static_cast<int>(binInterval(intervals.size() - 1));
+}
+
+bool isGap(const std::vector<Gap>& gaps, qint64 before, qint64 after) {
+    if (after < before) return true;
+    auto g = std::partition_point(gaps.begin(), gaps.end(),
+                                  [after](const Gap& gap) { return gap.after < after; });
+    for (; g != gaps.end() && g->after == after; ++g)
+        if (g->before == before) return true;
+    return false;
 }
 
 qint64 gapThreshold(int usualInterval) {
@@ -231,6 +268,8 @@ bool saveCached(const Summary& s) {
         }
     }
     for (qint64 n : s.intervals) out << n;
+    for (qint32 n : s.recent) out << n;
+    out << s.recentCount;
     out << quint64(s.buckets.size());
     out.writeRawData(reinterpret_cast<const char*>(s.buckets.data()),
                      static_cast<int>(s.buckets.size() * sizeof(Bucket)));
@@ -270,6 +309,8 @@ std::optional<Summary> loadCached(const QString& logPath) {
         s.format = f;
     }
     for (qint64& n : s.intervals) in >> n;
+    for (qint32& n : s.recent) in >> n;
+    in >> s.recentCount;
     const auto readVector = [&](auto& vector) {
         quint64 n = 0;
         in >> n;
@@ -283,6 +324,22 @@ std::optional<Summary> loadCached(const QString& logPath) {
     if (!readVector(s.buckets) || !readVector(s.gaps) || in.status() != QDataStream::Ok)
         return std::nullopt;
     return s;
+}
+
+void pruneCache() {
+    const QDir folder(QFileInfo(cacheFile(QStringLiteral("x"))).absolutePath());
+    const auto names = folder.entryList({QStringLiteral("*.summary")}, QDir::Files);
+    for (const QString& name : names) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        QDataStream in(&file);
+        quint32 magic = 0, version = 0;
+        QString path;
+        in >> magic >> version >> path;
+        file.close();
+        if (magic != CacheMagic || version != CacheVersion || !QFileInfo::exists(path))
+            file.remove();
+    }
 }
 
 std::optional<Summary> loadSummary(const QString& path, const Progress& progress,
@@ -310,6 +367,7 @@ std::optional<Summary> loadSummary(const QString& path, const Progress& progress
         return std::nullopt;
     }
     saveCached(s);
+    pruneCache();
     return s;
 }
 
@@ -323,9 +381,10 @@ std::size_t bucketAt(const Summary& s, qint64 t) {
 LinesRead readLines(const Summary& s, qint64 from, qint64 to, std::size_t max) {
     LinesRead result;
     if (!s.format || s.buckets.empty()) return result;
-    // One minute more on each side, so that the curve runs out to the view's edges.
-    const std::size_t first = bucketAt(s, from - BucketSeconds);
-    const std::size_t last = bucketAt(s, to + BucketSeconds);
+    // The minutes with lines on each side too, so that the curve runs out to the view's edges.
+    std::size_t first = bucketAt(s, from);
+    if (first > 0) --first;
+    const std::size_t last = bucketAt(s, to);
     if (first >= s.buckets.size()) return result;
     const qint64 begin = s.buckets[first].offset;
     const qint64 end = last + 1 < s.buckets.size() ? s.buckets[last + 1].offset : s.readTo;

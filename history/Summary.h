@@ -46,18 +46,31 @@ struct Summary {
 
     std::vector<Bucket> buckets;
     std::vector<Gap> gaps;
-    std::array<qint64, 64> intervals{};  // seconds between lines, the last for 63 and more
-    qint64 lines = 0;                    // data lines
-    qint64 unreadable = 0;               // lines that are neither data nor a header
-    qint64 lastTime = 0;                 // of the last data line
+    // How many times each interval between lines came: seconds up to a minute, then minutes
+    // up to an hour, then hours up to a day (see intervalBin).
+    std::array<qint64, 144> intervals{};
+    // The last intervals between lines, the log's pace of late: the update rate may change
+    // from one run to the next.
+    std::array<qint32, 8> recent{};
+    qint64 recentCount = 0;  // intervals seen; the next goes to recent[recentCount % 8]
+    qint64 lines = 0;        // data lines
+    qint64 unreadable = 0;   // lines that are neither data nor a header
+    qint64 lastTime = 0;     // of the last data line
 
     qint64 firstTime() const { return buckets.empty() ? 0 : qint64(buckets.front().minute) * 60; }
     // The median of the intervals between lines: the log's own pace.
     int usualInterval() const;
 };
 
+// The histogram's bin of an interval, and the interval a bin stands for.
+std::size_t intervalBin(qint64 seconds);
+qint64 binInterval(std::size_t bin);
+
 // Longer than this is a gap: a few of the usual intervals, so that a missed frame is not.
 qint64 gapThreshold(int usualInterval);
+
+// Whether the summary has a gap between lines at these two times.
+bool isGap(const std::vector<Gap>& gaps, qint64 before, qint64 after);
 
 // Reads what of the file is not yet in summary (all of it, or what was appended), with
 // progress as bytes read and total; stops early and returns false when cancel is set.
@@ -75,12 +88,15 @@ std::optional<Summary> loadSummary(const QString& path, const Progress& progress
 QString cacheFile(const QString& logPath);
 std::optional<Summary> loadCached(const QString& logPath);
 bool saveCached(const Summary& summary);
+// Drops the summaries of logs that are gone (deleted, moved) and of earlier reader versions.
+void pruneCache();
 
 // Whether the file is still the one summarised, perhaps grown: its first bytes and the bytes
 // before readTo unchanged.
 bool sameFileGrown(const Summary& summary);
 
-// The data lines between two times, read from the file through the summary, at most max.
+// The data lines between two times and the minutes with lines either side of them, read from
+// the file through the summary, at most max.
 struct LinesRead {
     std::vector<LogLine> lines;
     bool complete = true;  // false when max was reached

@@ -137,3 +137,49 @@ TEST_F(HistoryDrawingTest, WindowShowsTheFileAndFollowsItsGrowth) {
     ASSERT_TRUE(shown.wait(10000));
     EXPECT_GE(window.plot()->span().to, wall(more.back().time));
 }
+
+// The pH scale fits what is shown with four to ten round steps: a steady tank, a wide swing,
+// a device that sent nonsense.
+TEST(HistoryScale, FitsTheRangeShownWithFewRoundSteps) {
+    struct Case {
+        int lo, hi;
+    };
+    for (const Case c : {Case{700, 700}, Case{650, 720}, Case{0, 1400}, Case{0, 32767}}) {
+        history::Column column;
+        column.data = true;
+        column.phLo = column.targetLo = static_cast<qint16>(c.lo);
+        column.phHi = column.targetHi = static_cast<qint16>(c.hi);
+        const auto l = history::layoutFor(QSize(1200, 600), {0, 3600}, {column});
+        const double steps = (l.phHigh - l.phLow) / l.labelStep;
+        EXPECT_GE(steps, 4 - 1e-9) << c.hi;
+        EXPECT_LE(steps, 10 + 1e-9) << c.hi;
+        EXPECT_LE(l.phLow, c.lo / 100.0 + 1e-9);
+        EXPECT_GE(l.phHigh, c.hi / 100.0 - 1e-9);
+        EXPECT_LT(l.y(c.hi), l.y(c.lo) + (c.hi == c.lo ? 1 : 0));
+    }
+}
+
+// A log with a line every ten minutes, zoomed to an hour between its lines: the curve reaches
+// both edges, where the lines to the lines beyond them cross, but not across a gap.
+TEST_F(HistoryDrawingTest, SparseCurveRunsOutToTheEdgesButNotOverAGap) {
+    auto entries = steady(day, 12, 600);
+    for (int k = 0; k < 12; ++k) entries[std::size_t(k)].ph = static_cast<int>(700 + 10 * k);
+    entries.erase(entries.begin() + 9, entries.end() - 1);
+    entries.back().time = day.addSecs(9000);  // 01:20 to 02:30 is a gap
+    append(path, headerLine() + lines(entries, locale));
+    const auto s = history::loadSummary(path);
+    ASSERT_TRUE(s);
+    const qint64 t0 = wall(day);
+    const auto columns = history::columnsFor(*s, {t0 + 300, t0 + 3900}, 360);
+    ASSERT_TRUE(columns.front().data);
+    EXPECT_EQ(columns.front().phFirst, 705);  // halfway from 7.00 to 7.10
+    ASSERT_TRUE(columns.back().data);
+    EXPECT_EQ(columns.back().phLast, 765);  // at 01:04:50, between 7.60 and 7.70
+
+    const auto overGap = history::columnsFor(*s, {t0 + 4500, t0 + 6600}, 360);
+    EXPECT_FALSE(overGap.back().data);
+    const auto last = std::find_if(overGap.rbegin(), overGap.rend(),
+                                   [](const history::Column& c) { return c.data; });
+    ASSERT_NE(last, overGap.rend());
+    EXPECT_EQ(last->phLast, 780);  // 01:20, the last line before the gap
+}

@@ -33,7 +33,8 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     const QLocale locale{QString::fromLatin1(GetParam())};
     const QDateTime start(QDate(2026, 12, 9), QTime(11, 59, 0));
     auto first = steady(start, 240, 1);
-    first[90].ph = 685;  // 12:00:30, after noon
+    first[90].ph = 685;      // 12:00:30, after noon
+    first[100].ph = 167772;  // any 12 bytes are a frame: the highest pH one can show
     const QDateTime restart(QDate(2026, 12, 10), QTime(13, 30, 0));
     auto second = steady(restart, 100, 1);
     second[99].ph = 712;
@@ -62,6 +63,11 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     ASSERT_NE(at, read.lines.end());
     EXPECT_EQ(at->ph, 685);
     EXPECT_EQ(at->target, 720);
+    const auto nonsense = std::find_if(read.lines.begin(), read.lines.end(), [&](const auto& l) {
+        return l.time == wall(first[100].time);
+    });
+    ASSERT_NE(nonsense, read.lines.end());
+    EXPECT_EQ(nonsense->ph, 32767);
     const auto last = history::readLines(*s, s->lastTime, s->lastTime + 1, 1000);
     ASSERT_FALSE(last.lines.empty());
     EXPECT_EQ(last.lines.back().time, wall(second.back().time));
@@ -84,7 +90,8 @@ TEST(GapRule, GapsAreLongerThanAFewUsualIntervals) {
     struct Case {
         int pace, hiccup, pause;
     };
-    for (const Case c : {Case{1, 2, 10}, Case{5, 10, 60}, Case{60, 120, 600}}) {
+    for (const Case c :
+         {Case{1, 2, 10}, Case{5, 10, 60}, Case{60, 120, 600}, Case{600, 1200, 7200}}) {
         const QString path = dir.filePath(QStringLiteral("pace%1.txt").arg(c.pace));
         auto a = steady(t0, 100, c.pace);
         auto b = steady(a.back().time.addSecs(c.hiccup), 100, c.pace);
@@ -96,6 +103,17 @@ TEST(GapRule, GapsAreLongerThanAFewUsualIntervals) {
         ASSERT_EQ(s->gaps.size(), 1u) << "pace " << c.pace;
         EXPECT_EQ(s->gaps[0].after - s->gaps[0].before, c.pause);
     }
+    // The update rate changed at a restart: a line a second, then one a minute. The slower
+    // lines are no gaps once their pace is known.
+    const QString changed = dir.filePath(QStringLiteral("changed.txt"));
+    auto fast = steady(t0, 100, 1);
+    auto slow = steady(fast.back().time.addSecs(60), 100, 60);
+    append(changed, lines(fast, locale) + lines(slow, locale));
+    const auto paced = history::loadSummary(changed);
+    ASSERT_TRUE(paced);
+    EXPECT_GE(paced->gaps.size(), 1u);
+    EXPECT_LE(paced->gaps.size(), 5u);
+
     const QString back = dir.filePath(QStringLiteral("back.txt"));
     auto a = steady(t0, 100, 1);
     auto b = steady(t0.addSecs(-3600 + 100), 100, 1);
@@ -158,6 +176,15 @@ TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
     ASSERT_TRUE(replaced);
     EXPECT_EQ(replaced->lines, 10);
     EXPECT_EQ(replaced->firstTime(), wall(t0.addDays(3)));
+
+    // A log that is gone leaves no summary behind once another is read.
+    ASSERT_TRUE(QFile::exists(history::cacheFile(path)));
+    QFile::remove(path);
+    const QString other = dir.filePath(QStringLiteral("other.txt"));
+    append(other, lines(c, locale));
+    ASSERT_TRUE(history::loadSummary(other));
+    EXPECT_FALSE(QFile::exists(history::cacheFile(path)));
+    EXPECT_TRUE(QFile::exists(history::cacheFile(other)));
 }
 
 // A week early in a month reads as days either way round; read as months it would span half
