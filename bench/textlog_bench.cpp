@@ -68,7 +68,8 @@ void BM_OpenAtAMillion(benchmark::State& state) {
     fill(form, 1000000);
     for (auto _ : state) {
         form.show();
-        form.RichTextBox1->viewport()->repaint();
+        // Painted into a picture, as the offscreen platform may not paint a window at all.
+        benchmark::DoNotOptimize(form.grab());
         state.PauseTiming();
         form.hide();
         QCoreApplication::processEvents();
@@ -86,7 +87,7 @@ void BM_JumpToEndAtAMillion(benchmark::State& state) {
     QCoreApplication::processEvents();
     for (auto _ : state) {
         key(form.RichTextBox1, Qt::Key_End, Qt::ControlModifier);
-        form.RichTextBox1->viewport()->repaint();
+        benchmark::DoNotOptimize(form.RichTextBox1->grab());
         state.PauseTiming();
         key(form.RichTextBox1, Qt::Key_Home, Qt::ControlModifier);
         form.RichTextBox1->viewport()->repaint();
