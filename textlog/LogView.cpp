@@ -100,13 +100,18 @@ qreal LogView::lineWidth(QStringView line) const {
 }
 
 void LogView::setLines(qint64 lines, const QString& tail, qreal widest, bool quiet) {
-    const bool changed = lines != lines_ || tail != tail_;
+    // New lines start where the unfinished one was; everything above it stays as it is.
+    const qint64 firstChanged = lines != lines_ || tail != tail_ ? lines_ : -1;
     lines_ = lines;
     tail_ = tail;
     widest_ = widest;
     if (quiet) return;
     updateScrollBars();
-    if (changed) viewport()->update();
+    if (firstChanged < 0) return;
+    const qint64 row = firstChanged - firstVisibleLine();
+    if (row >= visibleLineCount()) return;
+    const int top = row <= 0 ? 0 : topOffset() + static_cast<int>(row) * lineHeight_;
+    viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
 }
 
 void LogView::clear() {
