@@ -13,6 +13,7 @@
 #include <QtMath>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <functional>
 
 #include "LineStore.h"
@@ -25,11 +26,17 @@ namespace {
 constexpr int Margin = 4;
 constexpr qreal TabStop = 80;
 
+bool isBlank(QChar c) {
+    return c.isSpace();
+}
+
+}  // namespace
+
 // One line laid out as a text box lays it out: no wrapping, tab stops every TabStop pixels.
-class LineLayout {
+class LogView::LineLayout {
 public:
     LineLayout(const QString& text, const QFont& font, QPaintDevice* device)
-        : layout_(text, font, device) {
+        : text_(text), layout_(text, font, device) {
         QTextOption option;
         option.setWrapMode(QTextOption::NoWrap);
         option.setTabStopDistance(TabStop);
@@ -39,21 +46,17 @@ public:
         layout_.endLayout();
     }
     QTextLayout& layout() { return layout_; }
+    const QString& text() const { return text_; }
     qreal x(qsizetype column) const {
         return line_.isValid() ? line_.cursorToX(static_cast<int>(column)) : 0;
     }
     qsizetype column(qreal x) const { return line_.isValid() ? line_.xToCursor(x) : 0; }
 
 private:
+    QString text_;
     QTextLayout layout_;
     QTextLine line_;
 };
-
-bool isBlank(QChar c) {
-    return c.isSpace();
-}
-
-}  // namespace
 
 LogView::LogView(const LineStore& store, QWidget* parent)
     : QAbstractScrollArea(parent), store_(store) {
@@ -65,10 +68,22 @@ LogView::LogView(const LineStore& store, QWidget* parent)
 }
 
 void LogView::updateMetrics() {
+    layouts_.clear();
     // A text box gives each line a whole number of pixels.
     lineHeight_ = std::max(1, qCeil(QFontMetricsF(font()).lineSpacing()));
     charWidth_ = QFontInfo(font()).fixedPitch() ? QFontMetricsF(font()).horizontalAdvance(u'0') : 0;
     updateScrollBars();
+}
+
+std::shared_ptr<LogView::LineLayout> LogView::layoutOf(qint64 line) const {
+    const QString text = lineText(line);
+    const auto known = layouts_.constFind(line);
+    if (known != layouts_.cend() && (*known)->text() == text) return *known;
+    // Enough for the lines in view and the page before and after them.
+    if (layouts_.size() >= 128) layouts_.clear();
+    auto layout = std::make_shared<LineLayout>(text, font(), viewport());
+    layouts_.insert(line, layout);
+    return layout;
 }
 
 void LogView::changeEvent(QEvent* event) {
@@ -118,6 +133,7 @@ void LogView::clear() {
     lines_ = 0;
     tail_.clear();
     widest_ = 0;
+    layouts_.clear();
     anchor_ = cursor_ = Position();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -170,7 +186,7 @@ void LogView::paintEvent(QPaintEvent* event) {
     for (qint64 line = firstVisibleLine(); line < lineCount() && y < viewport()->height();
          ++line, y += lineHeight_) {
         if (y + lineHeight_ <= dirty.top() || y > dirty.bottom()) continue;
-        LineLayout layout(lineText(line), font(), viewport());
+        const std::shared_ptr<LineLayout> layout = layoutOf(line);
         QList<QTextLayout::FormatRange> selections;
         if (start < end && start.line <= line && line <= end.line) {
             const qsizetype from = line == start.line ? start.column : 0;
@@ -179,10 +195,10 @@ void LogView::paintEvent(QPaintEvent* event) {
             if (to > from)
                 selections.append({static_cast<int>(from), static_cast<int>(to - from), selected});
         }
-        layout.layout().draw(&painter, QPointF(left, y), selections);
+        layout->layout().draw(&painter, QPointF(left, y), selections);
         if (hasFocus() && line == cursor_.line)
-            layout.layout().drawCursor(&painter, QPointF(left, y),
-                                       static_cast<int>(cursor_.column));
+            layout->layout().drawCursor(&painter, QPointF(left, y),
+                                        static_cast<int>(cursor_.column));
     }
 }
 
@@ -191,8 +207,18 @@ void LogView::resizeEvent(QResizeEvent* event) {
     updateScrollBars();
 }
 
-void LogView::scrollContentsBy(int, int) {
-    viewport()->update();
+void LogView::scrollContentsBy(int dx, int dy) {
+    // What stays on screen is moved, and only the lines that come into view are painted.
+    const auto top = [this](qint64 value) {
+        return (value == 0 ? Margin : 0) - value * lineHeight_;
+    };
+    const qint64 value = verticalScrollBar()->value();
+    const qint64 shift = top(value) - top(value + dy);
+    if (std::abs(shift) >= viewport()->height() || std::abs(dx) >= viewport()->width()) {
+        viewport()->update();
+        return;
+    }
+    viewport()->scroll(dx, static_cast<int>(shift));
 }
 
 void LogView::focusInEvent(QFocusEvent* event) {
@@ -208,13 +234,11 @@ void LogView::focusOutEvent(QFocusEvent* event) {
 LogView::Position LogView::positionAt(QPoint point) const {
     const int row = point.y() < topOffset() ? 0 : (point.y() - topOffset()) / lineHeight_;
     const qint64 line = std::clamp<qint64>(firstVisibleLine() + row, 0, lineCount() - 1);
-    LineLayout layout(lineText(line), font(), viewport());
-    return {line, layout.column(point.x() - Margin + horizontalScrollBar()->value())};
+    return {line, layoutOf(line)->column(point.x() - Margin + horizontalScrollBar()->value())};
 }
 
 qreal LogView::xOf(Position position) const {
-    LineLayout layout(lineText(position.line), font(), viewport());
-    return layout.x(position.column);
+    return layoutOf(position.line)->x(position.column);
 }
 
 void LogView::setSelection(Position anchor, Position cursor) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QHash>
 #include <QString>
+#include <memory>
 
 namespace textlog {
 
@@ -63,6 +65,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    class LineLayout;
+    // The line laid out for painting and for finding places in it; those near the view are
+    // kept, so that scrolling and new lines do not lay out the lines already shown again.
+    std::shared_ptr<LineLayout> layoutOf(qint64 line) const;
     void updateMetrics();
     // The top of the first visible line: the margin shows only above the very first line.
     int topOffset() const;
@@ -82,6 +88,7 @@ private:
     qreal charWidth_ = 0;  // of a fixed-pitch font, 0 for another
     Position anchor_;
     Position cursor_;
+    mutable QHash<qint64, std::shared_ptr<LineLayout>> layouts_;
 };
 
 }  // namespace textlog
