@@ -41,6 +41,8 @@ public:
         option.setWrapMode(QTextOption::NoWrap);
         option.setTabStopDistance(TabStop);
         layout_.setTextOption(option);
+        // Kept with its glyphs: otherwise every paint would shape the line again.
+        layout_.setCacheEnabled(true);
         layout_.beginLayout();
         line_ = layout_.createLine();
         layout_.endLayout();
