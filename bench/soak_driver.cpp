@@ -3,11 +3,13 @@
 // resident memory and the latency from a frame's last byte written to its labels being set.
 //
 //   vellicor-soak [--frames N] [--period-ms P] [--dir DIR] [--windows W] [--cutecom] [--floor]
+//                 [--rss-every N]
 //
 // --windows says which secondary windows stay open: both (the default), graph, textlog or
 // none. A closed one still exists hidden, as it does for a user who closed it.
 // --floor measures, instead of the program, the least any Qt program showing this line live
 // must do (see FloorProgram): the floor under the program's figures on this machine.
+// --rss-every prints resident memory each time N more frames have been shown.
 // --cutecom also feeds the same frames, at the same moments, to the generic serial monitor
 // CuteCom on a second pseudo-terminal and reports its CPU over the same stretch. It needs an
 // X display ($DISPLAY), xdotool to press CuteCom's "Open", and runs CuteCom with a settings
@@ -184,11 +186,12 @@ struct Options {
     Windows windows = Windows::Both;
     bool cutecom = false;
     bool floor = false;
+    std::int64_t rssEvery = 0;  // frames between two readings of resident memory, 0 for none
 };
 
 const char* const Usage =
     "usage: vellicor-soak [--frames N] [--period-ms P] [--dir D] "
-    "[--windows both|graph|textlog|none] [--cutecom] [--floor]";
+    "[--windows both|graph|textlog|none] [--cutecom] [--floor] [--rss-every N]";
 
 Windows parseWindows(const QString& text) {
     if (text == QLatin1String("both")) return Windows::Both;
@@ -231,6 +234,8 @@ Options parseOptions(const QStringList& args) {
             o.periodMs = value.toDouble();
         } else if (args[i - 1] == QLatin1String("--dir")) {
             o.dir = value;
+        } else if (args[i - 1] == QLatin1String("--rss-every")) {
+            o.rssEvery = value.toLongLong();
         } else if (args[i - 1] == QLatin1String("--windows")) {
             o.windows = parseWindows(value);
         } else {
@@ -421,7 +426,13 @@ int measure(Subject& subject, Run& run) {
     // A loop of its own: quitting the application would close every window first.
     QEventLoop loop;
     QTimer check;
+    std::int64_t nextRss = options.rssEvery;
     QObject::connect(&check, &QTimer::timeout, [&] {
+        for (; options.rssEvery > 0 && subject.shownCount >= nextRss; nextRss += options.rssEvery) {
+            std::printf("rss at %8lld frames  %ld KiB\n", static_cast<long long>(nextRss),
+                        residentKiB());
+            std::fflush(stdout);
+        }
         if (subject.shownCount != lastCount) {
             lastCount = subject.shownCount;
             lastProgressNs = nowNs();

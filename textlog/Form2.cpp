@@ -1,18 +1,15 @@
 #include "Form2.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QFont>
-#include <QPlainTextEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <algorithm>
 #include <optional>
-#include <utility>
 
 namespace textlog {
 
@@ -52,25 +49,32 @@ private:
     std::optional<Look> painted_;
 };
 
+// The spool belongs on a disk: the temporary folder may be a RAM disk, which would hold the
+// lines in memory after all.
+QString defaultSpoolFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+}
+
 }  // namespace
 
-Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(parent) {
+Form2::Form2(std::function<void()> showMainWindow, QWidget* parent, const QString& spoolFolder)
+    : QWidget(parent), store_(spoolFolder.isEmpty() ? defaultSpoolFolder() : spoolFolder) {
     setWindowTitle(QStringLiteral("Text log  Vellicor"));
     setFixedSize(546, 411);
 
-    RichTextBox1 = new QPlainTextEdit(this);
+    RichTextBox1 = new LogView(store_, this);
     RichTextBox1->setGeometry(6, 6, 537, 373);
     QFont font;
     font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(9.75);
     RichTextBox1->setFont(font);
-    RichTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
     RichTextBox1->setVerticalScrollBar(new LogScrollBar(Qt::Vertical));
     RichTextBox1->setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal));
-    // Logged lines are not the user's edits; undo must not take them back, and an undo stack
-    // would grow by one entry per line for as long as logging runs.
-    RichTextBox1->document()->setUndoRedoEnabled(false);
+
+    notice_ = new QLabel(this);
+    notice_->setGeometry(6, 390, 465, 16);
+    notice_->hide();
 
     Command1 = new QPushButton(QStringLiteral("Close"), this);
     Command1->setGeometry(477, 390, 55, 16);
@@ -80,12 +84,7 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent) : QWidget(pa
 
     refresh_.setSingleShot(true);
     refresh_.setInterval(RefreshIntervalMs);
-    connect(&refresh_, &QTimer::timeout, this, [this] {
-        const bool gathered = !pending_.isEmpty();
-        putPendingLines();
-        // A hidden box keeps gathering for as long as lines keep coming.
-        if (gathered && !isVisible()) refresh_.start();
-    });
+    connect(&refresh_, &QTimer::timeout, this, &Form2::putPendingLines);
 
     rangeInterval_.setSingleShot(true);
     rangeInterval_.setInterval(ScrollRangeIntervalMs);
@@ -116,19 +115,24 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form2::appendLine(const QString& line) {
-    // The document keeps one block per line; the CR LF of a line becomes the block break.
-    QString paragraphs = line;
-    paragraphs.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (!isVisible() && !refresh_.isActive()) {
-        // Hidden, nothing is painted, yet each insertion still costs the document a new block
-        // and a layout. A line after a quiet interval goes in at once; those that follow it
-        // within the interval go in together when it ends.
-        insertAtEnd(paragraphs);
-        refresh_.start();
-        return;
+    QStringView rest = line;
+    QString joined;
+    if (!tail_.isEmpty()) {
+        joined = std::exchange(tail_, QString()) + line;
+        rest = joined;
     }
-    pending_ += paragraphs;
-    if (!refresh_.isActive()) refresh_.start();
+    for (qsizetype end; (end = rest.indexOf(u'\n')) >= 0; rest = rest.sliced(end + 1)) {
+        const qsizetype length = end > 0 && rest[end - 1] == u'\r' ? end - 1 : end;
+        takeLine(rest.first(length));
+    }
+    tail_ = rest.toString();
+    // A hidden box shows nothing; it catches up when shown.
+    if (isVisible() && !refresh_.isActive()) refresh_.start();
+}
+
+void Form2::takeLine(QStringView line) {
+    store_.append(line);
+    widest_ = std::max(widest_, RichTextBox1->lineWidth(line));
 }
 
 void Form2::flushPendingLines() {
@@ -138,63 +142,29 @@ void Form2::flushPendingLines() {
 
 void Form2::putPendingLines() {
     refresh_.stop();
-    if (pending_.isEmpty()) return;
-    const QString lines = std::exchange(pending_, QString());
-    insertAtEnd(lines);
+    const qint64 lines = store_.count();
+    // Lines added below the last one on screen change nothing there but the scroll bars; then
+    // only the bars hear of them, at their own pace.
+    const bool below = isVisible() && RichTextBox1->lastVisibleLine() < shownLines_;
+    shownLines_ = lines;
+    RichTextBox1->setLines(lines, tail_, widest_, below);
+    if (below) {
+        noteScrollRangeChange();
+    } else {
+        rangeStale_ = false;
+    }
+    updateNotice();
 }
 
 void Form2::showEvent(QShowEvent* event) {
     flushPendingLines();  // before the first paint
+    updateScrollRange();
     QWidget::showEvent(event);
 }
 
 void Form2::hideEvent(QHideEvent* event) {
     flushPendingLines();
     QWidget::hideEvent(event);
-}
-
-void Form2::insertAtEnd(const QString& paragraphs) {
-    QScrollBar* vertical = RichTextBox1->verticalScrollBar();
-    QScrollBar* horizontal = RichTextBox1->horizontalScrollBar();
-    const int top = vertical->value();
-    const int left = horizontal->value();
-    const QTextCursor userCursor = RichTextBox1->textCursor();
-    const int userPosition = userCursor.position();
-    const int userAnchor = userCursor.anchor();
-
-    QTextDocument* const document = RichTextBox1->document();
-    QAbstractTextDocumentLayout* const layout = document->documentLayout();
-    // Lines added below the last one on screen change nothing there but the scroll bars, yet
-    // the layout would have the whole box repainted for them. Then it stays quiet and only the
-    // scroll bars hear of the new size, at their own pace; a hidden box's bars are set when it
-    // is shown.
-    const bool visible = isVisible();
-    const bool quiet = !visible || lastShownBlock() < document->blockCount() - 1;
-    {
-        const QSignalBlocker blocker(quiet ? layout : nullptr);
-        QTextCursor end(document);
-        // Within an edit block the cursor skips laying out the line it stops at to find its
-        // x position, which nobody asks for; the document lays out the new lines anyway.
-        end.beginEditBlock();
-        end.setPosition(document->characterCount() - 1);  // before the closing separator
-        end.insertText(paragraphs);
-        end.endEditBlock();
-    }
-    if (quiet && visible) {
-        noteScrollRangeChange();
-    } else if (visible) {
-        rangeStale_ = false;  // the layout has told the scroll bars itself
-    }
-
-    // A user cursor sitting at the very end would be pushed along by the insertion.
-    QTextCursor restored = RichTextBox1->textCursor();
-    if (restored.position() != userPosition || restored.anchor() != userAnchor) {
-        restored.setPosition(userAnchor);
-        restored.setPosition(userPosition, QTextCursor::KeepAnchor);
-        RichTextBox1->setTextCursor(restored);
-    }
-    vertical->setValue(top);
-    horizontal->setValue(left);
 }
 
 void Form2::noteScrollRangeChange() {
@@ -208,21 +178,22 @@ void Form2::noteScrollRangeChange() {
 
 void Form2::updateScrollRange() {
     rangeStale_ = false;
-    // A hidden box's bars are set when it is shown.
-    if (!isVisible()) return;
-    QAbstractTextDocumentLayout* const layout = RichTextBox1->document()->documentLayout();
-    emit layout->documentSizeChanged(layout->documentSize());
+    RichTextBox1->updateScrollBars();
 }
 
-int Form2::lastShownBlock() const {
-    const QPoint bottomLeft(0, RichTextBox1->viewport()->height() - 1);
-    return RichTextBox1->cursorForPosition(bottomLeft).blockNumber();
+void Form2::updateNotice() {
+    const bool refused = store_.inMemoryOnly() || store_.dropped() > 0;
+    if (refused) {
+        QString text = QStringLiteral("No room on disk: only the newest %L1 lines are kept here")
+                           .arg(LineStore::MemoryLines);
+        if (store_.dropped() > 0) text += QStringLiteral(" (%L1 dropped)").arg(store_.dropped());
+        notice_->setText(text);
+    }
+    notice_->setVisible(refused);
 }
 
 QString Form2::text() const {
-    QString all = RichTextBox1->toPlainText() + pending_;
-    all.replace(u'\n', QStringLiteral("\r\n"));
-    return all;
+    return QString::fromUtf8(store_.crlfText(0, store_.count())) + tail_;
 }
 
 void Form2::Command1_Click() {
@@ -230,12 +201,17 @@ void Form2::Command1_Click() {
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
-    // Closing discards the lines shown; the next logged line goes to a fresh window.
+    // Closing discards the lines shown, and their spool; the next logged line goes to a fresh
+    // window.
     refresh_.stop();
     rangeInterval_.stop();
     rangeStale_ = false;
-    pending_.clear();
+    store_.clear();
+    tail_.clear();
+    widest_ = 0;
+    shownLines_ = 0;
     RichTextBox1->clear();
+    notice_->hide();
     event->accept();
 }
 

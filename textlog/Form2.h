@@ -4,38 +4,44 @@
 #include <QWidget>
 #include <functional>
 
-class QPlainTextEdit;
+#include "LineStore.h"
+#include "LogView.h"
+
+class QLabel;
 class QPushButton;
 
 namespace textlog {
 
-// The text log window: the logged lines on screen, for as long as the window lives.
+// The text log window: the logged lines on screen, for as long as the window lives. The lines
+// live on disk (LineStore); the box reads only those in view.
 class Form2 : public QWidget {
     Q_OBJECT
 public:
     // showMainWindow runs when the window is created, bringing the main window to the front.
-    explicit Form2(std::function<void()> showMainWindow, QWidget* parent = nullptr);
+    // The window's lines are spooled in spoolFolder, by default the user's cache folder.
+    explicit Form2(std::function<void()> showMainWindow, QWidget* parent = nullptr,
+                   const QString& spoolFolder = QString());
 
-    // Adds the line (ending with CR LF) after everything the box holds, the user's own edits
-    // included, without moving the user's view or cursor.
+    // Adds the text after everything logged before, without moving the user's view or cursor.
+    // Each CR LF (or LF) ends a line; text after the last one waits for the rest of its line.
     void appendLine(const QString& line);
-    // The box's whole text, every line ended by CR LF.
+    // The whole text, every line ended by CR LF.
     QString text() const;
-    // Puts lines still waiting for the next screen refresh into the box now.
+    // Shows lines still waiting for the next screen refresh now.
     void flushPendingLines();
+    // Lines the box shows: those that had their refresh.
+    qint64 shownLineCount() const { return shownLines_; }
 
-    // Lines arriving within this time are put into the box together: while the newest lines
-    // are in view each insertion repaints the whole box, and even below the view it moves the
-    // scroll bar. A hidden box takes the first line of a burst at once.
+    // Lines arriving within this time are shown together, one repaint for all of them.
     static constexpr int RefreshIntervalMs = 100;
     // While lines land only below the view, the scroll bars learn of them at most this often:
-    // working out the new range lays out the bottom screenful of lines, and at the line's full
-    // rate that would be every line. The first change after a quiet interval goes out at once,
-    // and reaching for the box (click, wheel, key) brings the bars up to date first.
+    // a scroll bar is among the costliest controls to repaint, and at the line's full rate it
+    // would be every line. The first change after a quiet interval goes out at once, and
+    // reaching for the box (click, wheel, key) brings the bars up to date first.
     static constexpr int ScrollRangeIntervalMs = 1000;
 
-    QPlainTextEdit* RichTextBox1 = nullptr;  // the logged lines
-    QPushButton* Command1 = nullptr;         // "Close"
+    LogView* RichTextBox1 = nullptr;  // the logged lines
+    QPushButton* Command1 = nullptr;  // "Close"
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -47,13 +53,16 @@ protected:
 private:
     void Command1_Click();
     void putPendingLines();
-    void insertAtEnd(const QString& lines);
+    void takeLine(QStringView line);
     void noteScrollRangeChange();
     void updateScrollRange();
-    // Number of the block at the bottom edge of the box's view.
-    int lastShownBlock() const;
+    void updateNotice();
 
-    QString pending_;  // lines not yet in the box, in the box's own form (LF breaks)
+    LineStore store_;
+    QString tail_;      // the unfinished last line
+    qreal widest_ = 0;  // the widest line on screen, in pixels
+    qint64 shownLines_ = 0;
+    QLabel* notice_ = nullptr;  // says when the disk refuses the window's lines
     QTimer refresh_;
     QTimer rangeInterval_;
     bool rangeStale_ = false;  // the scroll bars have not yet heard of lines below the view

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QPointer>
 #include <QTemporaryDir>
 #include <deque>
@@ -11,6 +14,25 @@
 #include "textlog/LogSession.h"
 
 namespace textlogtest {
+
+// A file size limit makes writes fail, or stop short inside a line, and succeed again on
+// demand, as a filling disk does. Writes past it fail with EFBIG instead of killing the process.
+struct FileSizeLimit {
+    rlimit saved{};
+    FileSizeLimit() {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+    }
+    void set(rlim_t bytes) {
+        rlimit l = saved;
+        l.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_DFL);
+    }
+};
 
 // Answers "Save Log" from a script instead of a dialog: a path, or nothing for a cancel.
 struct ScriptedDialog : textlog::SaveDialog {

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -19,24 +17,6 @@ int lineCount(const QString& path) {
     return static_cast<int>(readAll(path).count("\r\n"));
 }
 
-// A file size limit makes writes fail, or stop short inside a line, and succeed again on
-// demand, as a filling disk does. Writes past it fail with EFBIG instead of killing the process.
-struct FileSizeLimit {
-    rlimit saved{};
-    FileSizeLimit() {
-        signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-    }
-    void set(rlim_t bytes) {
-        rlimit l = saved;
-        l.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, SIG_DFL);
-    }
-};
 }  // namespace
 
 TEST(SaveLog, CancelOrFilterNameChangesNothing) {
