@@ -102,6 +102,7 @@ MSComm::Attempt& MSComm::startAttempt() {
             [this, generation](const QString& reason) { lost(generation, reason); });
     connect(thread, &QThread::finished, this, [this, thread] { attemptEnded(thread); });
     attempts_.push_back(Attempt{thread, link, generation, portName_});
+    if (threadHook_) threadHook_(*thread);
     thread->start();
     return attempts_.back();
 }

@@ -5,6 +5,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "Clock.h"
@@ -67,6 +68,9 @@ public:
     void setOpener(PortOpener opener) { opener_ = std::move(opener); }
     void setQuickOpenMs(int ms) { quickOpenMs_ = ms; }
     void setRetryDelays(int firstMs, int capMs);
+    // Called with each link's thread just before it starts; tests give it their own event
+    // dispatcher, or a delay, to see what crosses into a link thread and when.
+    void setLinkThreadHook(std::function<void(QThread&)> hook) { threadHook_ = std::move(hook); }
 
 signals:
     void OnComm();
@@ -111,6 +115,7 @@ private:
     int quickOpenMs_ = DefaultQuickOpenMs;
     int firstRetryMs_ = LinkWatch::FirstRetryMs;
     int retryCapMs_ = LinkWatch::RetryCapMs;
+    std::function<void(QThread&)> threadHook_;
     QTimer retryTimer_;
     std::vector<Attempt> attempts_;
     quint64 generation_ = 0;  // of the attempt whose news still counts
