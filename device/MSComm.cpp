@@ -21,12 +21,10 @@ MSComm::~MSComm() {
     closeCurrent(false);
     for (Attempt& a : attempts_) {
         if (a.thread->wait(ExitWaitMs)) {
-            delete a.link;
             delete a.thread;
         } else {
             // An opening is stuck in the system: rather than hold Exit up, its thread is left
             // to end by itself, or with the process. It touches nothing but its own objects.
-            connect(a.thread, &QThread::finished, a.link, &QObject::deleteLater);
             connect(a.thread, &QThread::finished, a.thread, &QObject::deleteLater);
         }
     }
@@ -92,6 +90,8 @@ MSComm::Attempt& MSComm::startAttempt() {
     auto* link = new PortLink(portName_, opener_);
     link->moveToThread(thread);
     connect(thread, &QThread::started, link, &PortLink::open);
+    // Deleted on its own thread as that ends, so the port closes where it was opened.
+    connect(thread, &QThread::finished, link, &QObject::deleteLater);
     connect(link, &PortLink::opened, this,
             [this, generation](const QString& error) { opened(generation, error, true); });
     connect(link, &PortLink::arrived, this,
@@ -108,6 +108,7 @@ MSComm::Attempt& MSComm::startAttempt() {
 }
 
 void MSComm::opened(quint64 generation, const QString& error, bool late) {
+    if (!error.isEmpty()) endAttemptOf(generation);
     if (generation != generation_ || outcomeTaken_) return;
     outcomeTaken_ = true;
     const LinkState was = state_;
@@ -155,6 +156,7 @@ void MSComm::arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs) 
 }
 
 void MSComm::lost(quint64 generation, const QString& reason) {
+    endAttemptOf(generation);
     if (generation != generation_ || state_ != LinkState::Open) return;
     state_ = LinkState::Retrying;
     ++generation_;  // nothing more counts from the dead link
@@ -195,11 +197,26 @@ bool MSComm::attemptsUnderWay() const {
     return false;
 }
 
+// The one place a link's thread is told to end. A thread that quit by itself could be tearing
+// its event dispatcher down while this thread posts to it, and that post wakes a dispatcher
+// that is no longer there; so a link never quits its thread, and once this has quit it, nothing
+// is posted to it again. Quitting is safe at any moment before, even while the link is still
+// in its opening: the thread then ends as soon as the opening returns.
+void MSComm::endAttempt(Attempt& attempt) {
+    if (attempt.ending) return;
+    attempt.ending = true;
+    attempt.thread->quit();
+}
+
+void MSComm::endAttemptOf(quint64 generation) {
+    for (Attempt& a : attempts_)
+        if (a.generation == generation) endAttempt(a);
+}
+
 void MSComm::attemptEnded(QThread* thread) {
     for (auto it = attempts_.begin(); it != attempts_.end(); ++it) {
         if (it->thread != thread) continue;
         thread->wait();  // finished() comes just before the thread is quite done
-        delete it->link;
         delete thread;
         attempts_.erase(it);
         return;
@@ -209,10 +226,9 @@ void MSComm::attemptEnded(QThread* thread) {
 void MSComm::closeCurrent(bool waitForClose) {
     ++generation_;  // late news of the link being closed no longer counts
     for (Attempt& a : attempts_) {
-        if (a.thread->isFinished()) continue;
-        QMetaObject::invokeMethod(a.link, &PortLink::close, Qt::QueuedConnection);
+        endAttempt(a);
         // Reopening the same port at once needs this one really closed: its lock and its
-        // exclusive access go with the close.
+        // exclusive access go with the close, as the link is deleted at its thread's end.
         if (waitForClose) a.thread->wait(CloseWaitMs);
     }
 }
@@ -226,7 +242,7 @@ void MSComm::setInBufferCount(int count) {
     buffer_.clear();
     if (state_ != LinkState::Open) return;
     for (Attempt& a : attempts_) {
-        if (a.generation == generation_ && !a.thread->isFinished())
+        if (a.generation == generation_ && !a.ending)
             QMetaObject::invokeMethod(a.link, &PortLink::discardInput, Qt::QueuedConnection);
     }
 }

@@ -87,9 +87,10 @@ signals:
 private:
     struct Attempt {
         QThread* thread;
-        PortLink* link;
+        PortLink* link;  // lives on the thread and goes with it
         quint64 generation;
         QString portName;
+        bool ending = false;  // its thread was told to quit: nothing more is posted to it
     };
 
     Attempt& startAttempt();
@@ -97,6 +98,8 @@ private:
     void opened(quint64 generation, const QString& error, bool late);
     void arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs);
     void lost(quint64 generation, const QString& reason);
+    void endAttempt(Attempt& attempt);
+    void endAttemptOf(quint64 generation);
     void attemptEnded(QThread* thread);
     void closeCurrent(bool waitForClose);
     void scheduleTry();

@@ -1,7 +1,5 @@
 #include "PortLink.h"
 
-#include <QThread>
-
 #include "MSComm.h"
 
 namespace device {
@@ -27,7 +25,6 @@ void PortLink::open() {
         openError_ = describeOpenFailure(portName_, port_->error(), port_->errorString());
         openDone_.release();
         emit opened(openError_);
-        end();
         return;
     }
     connect(port_, &QSerialPort::readyRead, this, &PortLink::readArrived);
@@ -35,10 +32,6 @@ void PortLink::open() {
     sinceLastByte_.start();
     openDone_.release();
     emit opened(QString());
-}
-
-void PortLink::close() {
-    end();
 }
 
 void PortLink::discardInput() {
@@ -57,13 +50,8 @@ void PortLink::portError(QSerialPort::SerialPortError error) {
     // Every other error on an open receive-only port means the link is gone; keeping the
     // descriptor would only make it fire again and again.
     const QString reason = describeLinkLoss(error, port_->errorString());
-    end();
+    port_->close();
     emit lost(reason);
-}
-
-void PortLink::end() {
-    if (port_ && port_->isOpen()) port_->close();
-    thread()->quit();
 }
 
 }  // namespace device

@@ -18,6 +18,10 @@ bool openForReading(QSerialPort& port);
 // One opening of the serial port and its life until it closes, on a thread of its own, so that
 // an opening that blocks for seconds never holds the window up. Everything it learns goes out
 // as signals; the owner on the window's thread decides what still matters.
+//
+// The link never ends its thread: only the owner does, once, by quitting it, so the owner never
+// posts to a thread that may be tearing its event dispatcher down. The link goes with its
+// thread (deleted there as the thread finishes), and the port with it.
 class PortLink : public QObject {
     Q_OBJECT
 public:
@@ -25,8 +29,6 @@ public:
 
     // The slots run on the link's thread.
     void open();
-    // Closes the port and ends the thread.
-    void close();
     void discardInput();
 
     // On the owner's thread: waits at most ms for the opening to end, and says whether it did.
@@ -39,13 +41,12 @@ signals:
     void opened(const QString& error);
     // gapMs: the silence on the line before these bytes.
     void arrived(const QByteArray& bytes, qint64 gapMs);
-    // The device went away while open; the port is already closed and the thread ending.
+    // The device went away while open; the port is already closed.
     void lost(const QString& reason);
 
 private:
     void readArrived();
     void portError(QSerialPort::SerialPortError error);
-    void end();
 
     QString portName_;
     PortOpener opener_;
