@@ -30,6 +30,12 @@ MSComm::~MSComm() {
     }
 }
 
+void MSComm::setResyncGapMs(int ms) {
+    resyncGapMs_ = ms;
+    inbox_->setResyncGapMs(ms);
+    for (const Attempt& a : attempts_) a.inbox->setResyncGapMs(ms);
+}
+
 void MSComm::setRetryDelays(int firstMs, int capMs) {
     firstRetryMs_ = firstMs;
     retryCapMs_ = capMs;
@@ -87,21 +93,19 @@ MSComm::Attempt& MSComm::startAttempt() {
     outcomeTaken_ = false;
     auto* thread = new QThread;  // no parent: it may have to outlive this object at exit
     thread->setObjectName(QStringLiteral("serial link"));
-    auto* link = new PortLink(portName_, opener_);
+    auto inbox = newInbox();
+    auto* link = new PortLink(portName_, opener_, inbox);
     link->moveToThread(thread);
     connect(thread, &QThread::started, link, &PortLink::open);
     // Deleted on its own thread as that ends, so the port closes where it was opened.
     connect(thread, &QThread::finished, link, &QObject::deleteLater);
     connect(link, &PortLink::opened, this,
             [this, generation](const QString& error) { opened(generation, error, true); });
-    connect(link, &PortLink::arrived, this,
-            [this, generation](const QByteArray& bytes, qint64 gapMs) {
-                arrived(generation, bytes, gapMs);
-            });
+    connect(link, &PortLink::readWaiting, this, [this, generation] { readWaiting(generation); });
     connect(link, &PortLink::lost, this,
             [this, generation](const QString& reason) { lost(generation, reason); });
     connect(thread, &QThread::finished, this, [this, thread] { attemptEnded(thread); });
-    attempts_.push_back(Attempt{thread, link, generation, portName_});
+    attempts_.push_back(Attempt{thread, link, std::move(inbox), generation, portName_});
     if (threadHook_) threadHook_(*thread);
     thread->start();
     return attempts_.back();
@@ -114,10 +118,8 @@ void MSComm::opened(quint64 generation, const QString& error, bool late) {
     const LinkState was = state_;
     if (error.isEmpty()) {
         errorString_.clear();
-        // Bytes left over from an earlier link (dropped mid-frame) would be glued to the new
-        // link's first frame.
-        buffer_.clear();
-        receivedSinceOpen_ = false;
+        for (const Attempt& a : attempts_)
+            if (a.generation == generation) inbox_ = a.inbox;
         reopenedByItself_ = was == LinkState::Retrying;
         state_ = LinkState::Open;
         if (reopenedByItself_) {
@@ -148,10 +150,8 @@ void MSComm::opened(quint64 generation, const QString& error, bool late) {
     }
 }
 
-void MSComm::arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs) {
+void MSComm::readWaiting(quint64 generation) {
     if (generation != generation_ || state_ != LinkState::Open) return;
-    receivedSinceOpen_ = true;
-    buffer_.arrive(bytes, gapMs);
     raiseNotifications();
 }
 
@@ -160,7 +160,7 @@ void MSComm::lost(quint64 generation, const QString& reason) {
     if (generation != generation_ || state_ != LinkState::Open) return;
     state_ = LinkState::Retrying;
     ++generation_;  // nothing more counts from the dead link
-    if (reopenedByItself_ && !receivedSinceOpen_) {
+    if (reopenedByItself_ && !inbox_->anyArrived()) {
         watch_.resume(reason);
         scheduleTry();
         emit linkStateChanged();
@@ -234,12 +234,12 @@ void MSComm::closeCurrent(bool waitForClose) {
 }
 
 QByteArray MSComm::Input() {
-    return buffer_.take(ReadLength);
+    return inbox_->take(ReadLength);
 }
 
 void MSComm::setInBufferCount(int count) {
     if (count != 0) return;
-    buffer_.clear();
+    inbox_->clear();
     if (state_ != LinkState::Open) return;
     for (Attempt& a : attempts_) {
         if (a.generation == generation_ && !a.ending)
@@ -248,12 +248,13 @@ void MSComm::setInBufferCount(int count) {
 }
 
 void MSComm::raiseNotifications() {
-    // Several frames may arrive in one read; notify until fewer than a frame waits, but stop
-    // if the reader leaves the buffer as it was.
-    while (buffer_.count() >= ReceiveThreshold && state_ == LinkState::Open) {
-        const int before = buffer_.count();
+    // Several frames may wait after one wake-up; notify until fewer than a frame waits, but
+    // stop if the reader leaves the buffer as it was.
+    inbox_->look();
+    while (inbox_->count() >= ReceiveThreshold && state_ == LinkState::Open) {
+        const int before = inbox_->count();
         emit OnComm();
-        if (buffer_.count() == before) break;
+        if (inbox_->count() == before) break;
     }
 }
 

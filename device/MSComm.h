@@ -6,12 +6,13 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "Clock.h"
+#include "LinkInbox.h"
 #include "LinkWatch.h"
 #include "PortLink.h"
-#include "ReceiveBuffer.h"
 
 class QThread;
 
@@ -59,11 +60,11 @@ public:
     QString errorString() const { return errorString_; }
 
     QByteArray Input();
-    int InBufferCount() const { return buffer_.count(); }
+    int InBufferCount() const { return inbox_->count(); }
     // Discards waiting bytes; allowed while the port is closed.
     void setInBufferCount(int count);
 
-    void setResyncGapMs(int ms) { buffer_.setResyncGapMs(ms); }
+    void setResyncGapMs(int ms);
     void setClock(const Clock& clock) { clock_ = &clock; }
     void setOpener(PortOpener opener) { opener_ = std::move(opener); }
     void setQuickOpenMs(int ms) { quickOpenMs_ = ms; }
@@ -88,6 +89,7 @@ private:
     struct Attempt {
         QThread* thread;
         PortLink* link;  // lives on the thread and goes with it
+        std::shared_ptr<LinkInbox> inbox;
         quint64 generation;
         QString portName;
         bool ending = false;  // its thread was told to quit: nothing more is posted to it
@@ -96,7 +98,7 @@ private:
     Attempt& startAttempt();
     Attempt* openingUnderWay();
     void opened(quint64 generation, const QString& error, bool late);
-    void arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs);
+    void readWaiting(quint64 generation);
     void lost(quint64 generation, const QString& reason);
     void endAttempt(Attempt& attempt);
     void endAttemptOf(quint64 generation);
@@ -107,12 +109,17 @@ private:
     void raiseNotifications();
     bool attemptsUnderWay() const;
     QDateTime now() const { return clock_->now(); }
+    std::shared_ptr<LinkInbox> newInbox() const {
+        return std::make_shared<LinkInbox>(ReceiveThreshold, resyncGapMs_);
+    }
 
     QString portName_;
     QString errorString_;
     LinkState state_ = LinkState::Closed;
     LinkWatch watch_;
-    ReceiveBuffer buffer_{DefaultResyncGapMs};
+    int resyncGapMs_ = DefaultResyncGapMs;
+    // The bytes of the link opened last; bytes of an earlier link never reach a later one.
+    std::shared_ptr<LinkInbox> inbox_ = newInbox();
     const Clock* clock_ = &Clock::system();
     PortOpener opener_ = openForReading;
     int quickOpenMs_ = DefaultQuickOpenMs;
@@ -123,7 +130,6 @@ private:
     std::vector<Attempt> attempts_;
     quint64 generation_ = 0;  // of the attempt whose news still counts
     bool outcomeTaken_ = false;
-    bool receivedSinceOpen_ = false;
     bool reopenedByItself_ = false;
 };
 

@@ -8,8 +8,8 @@ bool openForReading(QSerialPort& port) {
     return port.open(QIODevice::ReadOnly);
 }
 
-PortLink::PortLink(const QString& portName, PortOpener opener)
-    : portName_(portName), opener_(std::move(opener)) {}
+PortLink::PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox)
+    : portName_(portName), opener_(std::move(opener)), inbox_(std::move(inbox)) {}
 
 void PortLink::open() {
     // Made here, not in the constructor, so that the port and its notifiers belong to this
@@ -41,7 +41,7 @@ void PortLink::discardInput() {
 void PortLink::readArrived() {
     const QByteArray fresh = port_->readAll();
     if (fresh.isEmpty()) return;
-    emit arrived(fresh, sinceLastByte_.restart());
+    if (inbox_->arrive(fresh, sinceLastByte_.restart())) emit readWaiting();
 }
 
 void PortLink::portError(QSerialPort::SerialPortError error) {

@@ -7,6 +7,9 @@
 #include <QSerialPort>
 #include <QString>
 #include <functional>
+#include <memory>
+
+#include "LinkInbox.h"
 
 namespace device {
 
@@ -25,7 +28,7 @@ bool openForReading(QSerialPort& port);
 class PortLink : public QObject {
     Q_OBJECT
 public:
-    PortLink(const QString& portName, PortOpener opener);
+    PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox);
 
     // The slots run on the link's thread.
     void open();
@@ -39,8 +42,8 @@ public:
 signals:
     // error is empty when the port opened.
     void opened(const QString& error);
-    // gapMs: the silence on the line before these bytes.
-    void arrived(const QByteArray& bytes, qint64 gapMs);
+    // A whole read waits in the inbox; told again only once the owner has looked.
+    void readWaiting();
     // The device went away while open; the port is already closed.
     void lost(const QString& reason);
 
@@ -50,7 +53,8 @@ private:
 
     QString portName_;
     PortOpener opener_;
-    QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
+    std::shared_ptr<LinkInbox> inbox_;  // shared, as a link stuck at exit outlives its owner
+    QSerialPort* port_ = nullptr;       // made on the link's thread, which then owns it
     QElapsedTimer sinceLastByte_;
     QSemaphore openDone_;
     QString openError_;
