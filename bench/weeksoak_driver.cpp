@@ -411,6 +411,7 @@ int main(int argc, char** argv) {
     std::printf("threads start / end  %.0f / %.0f (the writer among them)\n", threadsStart,
                 threadsEnd);
     std::printf("messages reported    %lld\n", static_cast<long long>(messages.size()));
+    if (!messages.isEmpty()) std::printf("  the first: %s\n", qPrintable(messages.first()));
     const bool ok = lines == sent.load() && form.outOfOrder == 0;
     return ok ? 0 : 1;
 }
