@@ -8,7 +8,11 @@
 // often and so makes each frame cheaper, which must not be mistaken for a change in the program.
 //
 //   vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] [--outages-s A,B,...] [--dir D]
-//                     [--preload-lines L]
+//                     [--preload-lines L] [--byte-ms B]
+//
+// --byte-ms sends each frame a byte at a time, B ms apart, as a serial line at 9600 baud hands
+// its bytes to a reader that is quick to take them (1.04 ms a byte); by default a frame is
+// written whole, as a Bluetooth link delivers it.
 //
 // The device sends only while the program has the port open: frames the regulator sends into
 // a link nobody holds are the outage's, not the program's to lose. Before a drop the writer
@@ -117,8 +121,14 @@ public:
         if (master_ >= 0) ::close(master_);
         master_ = -1;
     }
-    bool write(const QByteArray& frame) {
-        return ::write(master_, frame.constData(), frame.size()) == frame.size();
+    bool write(const QByteArray& frame, double byteMs = 0) {
+        if (byteMs <= 0) return ::write(master_, frame.constData(), frame.size()) == frame.size();
+        for (qsizetype i = 0; i < frame.size(); ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(byteMs));
+            if (::write(master_, frame.constData() + i, 1) != 1) return false;
+        }
+        return true;
     }
 
 private:
@@ -133,6 +143,7 @@ struct Options {
     std::vector<double> outageSeconds{1, 4, 10, 35};
     QString dir;
     std::int64_t preloadLines = 0;
+    double byteMs = 0;
 };
 
 Options parseOptions(const QStringList& args) {
@@ -153,10 +164,12 @@ Options parseOptions(const QStringList& args) {
             o.dir = value;
         } else if (args[i] == QLatin1String("--preload-lines")) {
             o.preloadLines = value.toLongLong();
+        } else if (args[i] == QLatin1String("--byte-ms")) {
+            o.byteMs = value.toDouble();
         } else {
             throw std::runtime_error(
                 "usage: vellicor-weeksoak [--frames N] [--period-ms P] [--up-s U] "
-                "[--outages-s A,B,...] [--dir D] [--preload-lines L]");
+                "[--outages-s A,B,...] [--dir D] [--preload-lines L] [--byte-ms B]");
         }
     }
     if (o.frames < 10 || o.outageSeconds.empty()) throw std::runtime_error("bad options");
@@ -328,7 +341,7 @@ int main(int argc, char** argv) {
                 ++drops;
                 outageTotalS = outageTotalS + outageS;
                 // The first frame of the returned link, and the moment it was logged.
-                port.write(frameFor(i));
+                port.write(frameFor(i), options.byteMs);
                 sent = i + 1;
                 waitFor([&] { return form.logged.load() > loggedBefore; }, 10);
                 returnToLogS.push_back(static_cast<double>(form.lastLoggedNs.load() - backNs) /
@@ -339,7 +352,7 @@ int main(int argc, char** argv) {
             }
             std::this_thread::sleep_until(
                 begin + std::chrono::duration_cast<SteadyClock::duration>(period * sinceUp));
-            if (!port.write(frameFor(i))) {
+            if (!port.write(frameFor(i), options.byteMs)) {
                 std::perror("write");
                 break;
             }
@@ -398,6 +411,7 @@ int main(int argc, char** argv) {
     std::printf("threads start / end  %.0f / %.0f (the writer among them)\n", threadsStart,
                 threadsEnd);
     std::printf("messages reported    %lld\n", static_cast<long long>(messages.size()));
+    if (!messages.isEmpty()) std::printf("  the first: %s\n", qPrintable(messages.first()));
     const bool ok = lines == sent.load() && form.outOfOrder == 0;
     return ok ? 0 : 1;
 }

@@ -21,15 +21,19 @@ MSComm::~MSComm() {
     closeCurrent(false);
     for (Attempt& a : attempts_) {
         if (a.thread->wait(ExitWaitMs)) {
-            delete a.link;
             delete a.thread;
         } else {
             // An opening is stuck in the system: rather than hold Exit up, its thread is left
             // to end by itself, or with the process. It touches nothing but its own objects.
-            connect(a.thread, &QThread::finished, a.link, &QObject::deleteLater);
             connect(a.thread, &QThread::finished, a.thread, &QObject::deleteLater);
         }
     }
+}
+
+void MSComm::setResyncGapMs(int ms) {
+    resyncGapMs_ = ms;
+    inbox_->setResyncGapMs(ms);
+    for (const Attempt& a : attempts_) a.inbox->setResyncGapMs(ms);
 }
 
 void MSComm::setRetryDelays(int firstMs, int capMs) {
@@ -89,33 +93,33 @@ MSComm::Attempt& MSComm::startAttempt() {
     outcomeTaken_ = false;
     auto* thread = new QThread;  // no parent: it may have to outlive this object at exit
     thread->setObjectName(QStringLiteral("serial link"));
-    auto* link = new PortLink(portName_, opener_);
+    auto inbox = newInbox();
+    auto* link = new PortLink(portName_, opener_, inbox);
     link->moveToThread(thread);
     connect(thread, &QThread::started, link, &PortLink::open);
+    // Deleted on its own thread as that ends, so the port closes where it was opened.
+    connect(thread, &QThread::finished, link, &QObject::deleteLater);
     connect(link, &PortLink::opened, this,
             [this, generation](const QString& error) { opened(generation, error, true); });
-    connect(link, &PortLink::arrived, this,
-            [this, generation](const QByteArray& bytes, qint64 gapMs) {
-                arrived(generation, bytes, gapMs);
-            });
+    connect(link, &PortLink::readWaiting, this, [this, generation] { readWaiting(generation); });
     connect(link, &PortLink::lost, this,
             [this, generation](const QString& reason) { lost(generation, reason); });
     connect(thread, &QThread::finished, this, [this, thread] { attemptEnded(thread); });
-    attempts_.push_back(Attempt{thread, link, generation, portName_});
+    attempts_.push_back(Attempt{thread, link, std::move(inbox), generation, portName_});
+    if (threadHook_) threadHook_(*thread);
     thread->start();
     return attempts_.back();
 }
 
 void MSComm::opened(quint64 generation, const QString& error, bool late) {
+    if (!error.isEmpty()) endAttemptOf(generation);
     if (generation != generation_ || outcomeTaken_) return;
     outcomeTaken_ = true;
     const LinkState was = state_;
     if (error.isEmpty()) {
         errorString_.clear();
-        // Bytes left over from an earlier link (dropped mid-frame) would be glued to the new
-        // link's first frame.
-        buffer_.clear();
-        receivedSinceOpen_ = false;
+        for (const Attempt& a : attempts_)
+            if (a.generation == generation) inbox_ = a.inbox;
         reopenedByItself_ = was == LinkState::Retrying;
         state_ = LinkState::Open;
         if (reopenedByItself_) {
@@ -146,18 +150,17 @@ void MSComm::opened(quint64 generation, const QString& error, bool late) {
     }
 }
 
-void MSComm::arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs) {
+void MSComm::readWaiting(quint64 generation) {
     if (generation != generation_ || state_ != LinkState::Open) return;
-    receivedSinceOpen_ = true;
-    buffer_.arrive(bytes, gapMs);
     raiseNotifications();
 }
 
 void MSComm::lost(quint64 generation, const QString& reason) {
+    endAttemptOf(generation);
     if (generation != generation_ || state_ != LinkState::Open) return;
     state_ = LinkState::Retrying;
     ++generation_;  // nothing more counts from the dead link
-    if (reopenedByItself_ && !receivedSinceOpen_) {
+    if (reopenedByItself_ && !inbox_->anyArrived()) {
         watch_.resume(reason);
         scheduleTry();
         emit linkStateChanged();
@@ -194,11 +197,26 @@ bool MSComm::attemptsUnderWay() const {
     return false;
 }
 
+// The one place a link's thread is told to end. A thread that quit by itself could be tearing
+// its event dispatcher down while this thread posts to it, and that post wakes a dispatcher
+// that is no longer there; so a link never quits its thread, and once this has quit it, nothing
+// is posted to it again. Quitting is safe at any moment before, even while the link is still
+// in its opening: the thread then ends as soon as the opening returns.
+void MSComm::endAttempt(Attempt& attempt) {
+    if (attempt.ending) return;
+    attempt.ending = true;
+    attempt.thread->quit();
+}
+
+void MSComm::endAttemptOf(quint64 generation) {
+    for (Attempt& a : attempts_)
+        if (a.generation == generation) endAttempt(a);
+}
+
 void MSComm::attemptEnded(QThread* thread) {
     for (auto it = attempts_.begin(); it != attempts_.end(); ++it) {
         if (it->thread != thread) continue;
         thread->wait();  // finished() comes just before the thread is quite done
-        delete it->link;
         delete thread;
         attempts_.erase(it);
         return;
@@ -208,35 +226,35 @@ void MSComm::attemptEnded(QThread* thread) {
 void MSComm::closeCurrent(bool waitForClose) {
     ++generation_;  // late news of the link being closed no longer counts
     for (Attempt& a : attempts_) {
-        if (a.thread->isFinished()) continue;
-        QMetaObject::invokeMethod(a.link, &PortLink::close, Qt::QueuedConnection);
+        endAttempt(a);
         // Reopening the same port at once needs this one really closed: its lock and its
-        // exclusive access go with the close.
+        // exclusive access go with the close, as the link is deleted at its thread's end.
         if (waitForClose) a.thread->wait(CloseWaitMs);
     }
 }
 
 QByteArray MSComm::Input() {
-    return buffer_.take(ReadLength);
+    return inbox_->take(ReadLength);
 }
 
 void MSComm::setInBufferCount(int count) {
     if (count != 0) return;
-    buffer_.clear();
+    inbox_->clear();
     if (state_ != LinkState::Open) return;
     for (Attempt& a : attempts_) {
-        if (a.generation == generation_ && !a.thread->isFinished())
+        if (a.generation == generation_ && !a.ending)
             QMetaObject::invokeMethod(a.link, &PortLink::discardInput, Qt::QueuedConnection);
     }
 }
 
 void MSComm::raiseNotifications() {
-    // Several frames may arrive in one read; notify until fewer than a frame waits, but stop
-    // if the reader leaves the buffer as it was.
-    while (buffer_.count() >= ReceiveThreshold && state_ == LinkState::Open) {
-        const int before = buffer_.count();
+    // Several frames may wait after one wake-up; notify until fewer than a frame waits, but
+    // stop if the reader leaves the buffer as it was.
+    inbox_->look();
+    while (inbox_->count() >= ReceiveThreshold && state_ == LinkState::Open) {
+        const int before = inbox_->count();
         emit OnComm();
-        if (buffer_.count() == before) break;
+        if (inbox_->count() == before) break;
     }
 }
 

@@ -5,12 +5,14 @@
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "Clock.h"
+#include "LinkInbox.h"
 #include "LinkWatch.h"
 #include "PortLink.h"
-#include "ReceiveBuffer.h"
 
 class QThread;
 
@@ -58,15 +60,18 @@ public:
     QString errorString() const { return errorString_; }
 
     QByteArray Input();
-    int InBufferCount() const { return buffer_.count(); }
+    int InBufferCount() const { return inbox_->count(); }
     // Discards waiting bytes; allowed while the port is closed.
     void setInBufferCount(int count);
 
-    void setResyncGapMs(int ms) { buffer_.setResyncGapMs(ms); }
+    void setResyncGapMs(int ms);
     void setClock(const Clock& clock) { clock_ = &clock; }
     void setOpener(PortOpener opener) { opener_ = std::move(opener); }
     void setQuickOpenMs(int ms) { quickOpenMs_ = ms; }
     void setRetryDelays(int firstMs, int capMs);
+    // Called with each link's thread just before it starts; tests give it their own event
+    // dispatcher, or a delay, to see what crosses into a link thread and when.
+    void setLinkThreadHook(std::function<void(QThread&)> hook) { threadHook_ = std::move(hook); }
 
 signals:
     void OnComm();
@@ -83,16 +88,20 @@ signals:
 private:
     struct Attempt {
         QThread* thread;
-        PortLink* link;
+        PortLink* link;  // lives on the thread and goes with it
+        std::shared_ptr<LinkInbox> inbox;
         quint64 generation;
         QString portName;
+        bool ending = false;  // its thread was told to quit: nothing more is posted to it
     };
 
     Attempt& startAttempt();
     Attempt* openingUnderWay();
     void opened(quint64 generation, const QString& error, bool late);
-    void arrived(quint64 generation, const QByteArray& bytes, qint64 gapMs);
+    void readWaiting(quint64 generation);
     void lost(quint64 generation, const QString& reason);
+    void endAttempt(Attempt& attempt);
+    void endAttemptOf(quint64 generation);
     void attemptEnded(QThread* thread);
     void closeCurrent(bool waitForClose);
     void scheduleTry();
@@ -100,22 +109,27 @@ private:
     void raiseNotifications();
     bool attemptsUnderWay() const;
     QDateTime now() const { return clock_->now(); }
+    std::shared_ptr<LinkInbox> newInbox() const {
+        return std::make_shared<LinkInbox>(ReceiveThreshold, resyncGapMs_);
+    }
 
     QString portName_;
     QString errorString_;
     LinkState state_ = LinkState::Closed;
     LinkWatch watch_;
-    ReceiveBuffer buffer_{DefaultResyncGapMs};
+    int resyncGapMs_ = DefaultResyncGapMs;
+    // The bytes of the link opened last; bytes of an earlier link never reach a later one.
+    std::shared_ptr<LinkInbox> inbox_ = newInbox();
     const Clock* clock_ = &Clock::system();
     PortOpener opener_ = openForReading;
     int quickOpenMs_ = DefaultQuickOpenMs;
     int firstRetryMs_ = LinkWatch::FirstRetryMs;
     int retryCapMs_ = LinkWatch::RetryCapMs;
+    std::function<void(QThread&)> threadHook_;
     QTimer retryTimer_;
     std::vector<Attempt> attempts_;
     quint64 generation_ = 0;  // of the attempt whose news still counts
     bool outcomeTaken_ = false;
-    bool receivedSinceOpen_ = false;
     bool reopenedByItself_ = false;
 };
 

@@ -1,7 +1,5 @@
 #include "PortLink.h"
 
-#include <QThread>
-
 #include "MSComm.h"
 
 namespace device {
@@ -10,8 +8,8 @@ bool openForReading(QSerialPort& port) {
     return port.open(QIODevice::ReadOnly);
 }
 
-PortLink::PortLink(const QString& portName, PortOpener opener)
-    : portName_(portName), opener_(std::move(opener)) {}
+PortLink::PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox)
+    : portName_(portName), opener_(std::move(opener)), inbox_(std::move(inbox)) {}
 
 void PortLink::open() {
     // Made here, not in the constructor, so that the port and its notifiers belong to this
@@ -27,7 +25,6 @@ void PortLink::open() {
         openError_ = describeOpenFailure(portName_, port_->error(), port_->errorString());
         openDone_.release();
         emit opened(openError_);
-        end();
         return;
     }
     connect(port_, &QSerialPort::readyRead, this, &PortLink::readArrived);
@@ -37,10 +34,6 @@ void PortLink::open() {
     emit opened(QString());
 }
 
-void PortLink::close() {
-    end();
-}
-
 void PortLink::discardInput() {
     if (port_ && port_->isOpen()) port_->clear(QSerialPort::Input);
 }
@@ -48,7 +41,7 @@ void PortLink::discardInput() {
 void PortLink::readArrived() {
     const QByteArray fresh = port_->readAll();
     if (fresh.isEmpty()) return;
-    emit arrived(fresh, sinceLastByte_.restart());
+    if (inbox_->arrive(fresh, sinceLastByte_.restart())) emit readWaiting();
 }
 
 void PortLink::portError(QSerialPort::SerialPortError error) {
@@ -57,13 +50,8 @@ void PortLink::portError(QSerialPort::SerialPortError error) {
     // Every other error on an open receive-only port means the link is gone; keeping the
     // descriptor would only make it fire again and again.
     const QString reason = describeLinkLoss(error, port_->errorString());
-    end();
+    port_->close();
     emit lost(reason);
-}
-
-void PortLink::end() {
-    if (port_ && port_->isOpen()) port_->close();
-    thread()->quit();
 }
 
 }  // namespace device

@@ -7,6 +7,9 @@
 #include <QSerialPort>
 #include <QString>
 #include <functional>
+#include <memory>
+
+#include "LinkInbox.h"
 
 namespace device {
 
@@ -18,15 +21,17 @@ bool openForReading(QSerialPort& port);
 // One opening of the serial port and its life until it closes, on a thread of its own, so that
 // an opening that blocks for seconds never holds the window up. Everything it learns goes out
 // as signals; the owner on the window's thread decides what still matters.
+//
+// The link never ends its thread: only the owner does, once, by quitting it, so the owner never
+// posts to a thread that may be tearing its event dispatcher down. The link goes with its
+// thread (deleted there as the thread finishes), and the port with it.
 class PortLink : public QObject {
     Q_OBJECT
 public:
-    PortLink(const QString& portName, PortOpener opener);
+    PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox);
 
     // The slots run on the link's thread.
     void open();
-    // Closes the port and ends the thread.
-    void close();
     void discardInput();
 
     // On the owner's thread: waits at most ms for the opening to end, and says whether it did.
@@ -37,19 +42,19 @@ public:
 signals:
     // error is empty when the port opened.
     void opened(const QString& error);
-    // gapMs: the silence on the line before these bytes.
-    void arrived(const QByteArray& bytes, qint64 gapMs);
-    // The device went away while open; the port is already closed and the thread ending.
+    // A whole read waits in the inbox; told again only once the owner has looked.
+    void readWaiting();
+    // The device went away while open; the port is already closed.
     void lost(const QString& reason);
 
 private:
     void readArrived();
     void portError(QSerialPort::SerialPortError error);
-    void end();
 
     QString portName_;
     PortOpener opener_;
-    QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
+    std::shared_ptr<LinkInbox> inbox_;  // shared, as a link stuck at exit outlives its owner
+    QSerialPort* port_ = nullptr;       // made on the link's thread, which then owns it
     QElapsedTimer sinceLastByte_;
     QSemaphore openDone_;
     QString openError_;

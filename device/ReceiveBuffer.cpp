@@ -4,9 +4,10 @@ namespace device {
 
 void ReceiveBuffer::arrive(const QByteArray& bytes, std::int64_t msSincePrevious) {
     if (bytes.isEmpty()) return;
-    if (!waiting_.isEmpty() && msSincePrevious > resyncGapMs_) {
-        dropped_ += waiting_.size();
-        waiting_.clear();
+    const qsizetype torn = waiting_.size() % readLength_;
+    if (torn > 0 && msSincePrevious > resyncGapMs_) {
+        dropped_ += torn;
+        waiting_.chop(torn);
     }
     waiting_.append(bytes);
 }

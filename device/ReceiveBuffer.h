@@ -5,12 +5,15 @@
 
 namespace device {
 
-// The bytes received and not yet read, oldest first. After a long enough silence, bytes
-// still waiting are a torn frame (the program started listening mid-frame, or the device
-// stopped mid-frame); they are dropped so the next frame starts aligned.
+// The bytes received and not yet read, oldest first, read a frame's length at a time. After a
+// long enough silence, waiting bytes too few for a whole read are a torn frame (the program
+// started listening mid-frame, or the device stopped mid-frame); they are dropped so the next
+// frame starts aligned. Whole reads still waiting are kept: a reader that is behind has not
+// lost them.
 class ReceiveBuffer {
 public:
-    explicit ReceiveBuffer(std::int64_t resyncGapMs) : resyncGapMs_(resyncGapMs) {}
+    explicit ReceiveBuffer(std::int64_t resyncGapMs, int readLength = 12)
+        : resyncGapMs_(resyncGapMs), readLength_(readLength) {}
 
     // New bytes that arrived msSincePrevious after the previous ones.
     void arrive(const QByteArray& bytes, std::int64_t msSincePrevious);
@@ -25,6 +28,7 @@ public:
 private:
     QByteArray waiting_;
     std::int64_t resyncGapMs_;
+    int readLength_;
     std::int64_t dropped_ = 0;
 };
 

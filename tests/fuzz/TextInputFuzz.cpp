@@ -64,6 +64,9 @@ void portName(const QString& typed) {
     if (QFileInfo::exists(QStringLiteral("/dev/") + typed)) return;
     device::MSComm port;
     port.setCommPort(typed);
+    // The outcome is checked at once, so the opening may take as long as it needs: on a
+    // starved machine a failing opening outlasts the quick-open time and goes on unseen.
+    port.setQuickOpenMs(8000);
     check(!port.setPortOpen(true));
     check(!port.PortOpen() && !port.errorString().isEmpty());
 }
