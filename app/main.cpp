@@ -69,8 +69,8 @@ int runHeadless(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> 
     app::StopSignals stopSignals;
     QObject::connect(&stopSignals, &app::StopSignals::stopRequested, &station,
                      &app::HeadlessStation::exit);
-    QObject::connect(&station, &app::HeadlessStation::exited, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&station, &app::HeadlessStation::exited, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     const auto publisher = publishFrom(station, line, [](const QString& reason) {
         say(QStringLiteral("vellicor: the MQTT broker: ") + reason, 1);
     });
@@ -87,8 +87,8 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
     app::StopSignals stopSignals;
     QObject::connect(&stopSignals, &app::StopSignals::stopRequested, &form1,
                      &mainwindow::Form1::Command7_Click);
-    QObject::connect(&form1, &mainwindow::Form1::exited, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&form1, &mainwindow::Form1::exited, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     const auto publisher = publishFrom(form1, line, [&form1](const QString& reason) {
         form1.report(mainwindow::MessageKind::MqttRefused, reason);
     });
