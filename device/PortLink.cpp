@@ -1,8 +1,30 @@
 #include "PortLink.h"
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 #include "MSComm.h"
 
 namespace device {
+
+namespace {
+// Whether the line is really gone after a read found nothing. A terminal that was hung up says
+// so to poll(); a live one whose read came before its bytes does not.
+bool hungUp(const QSerialPort& port) {
+#ifdef Q_OS_UNIX
+    pollfd line{port.handle(), POLLIN, 0};
+    if (::poll(&line, 1, 0) < 0) return true;
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
+}
+
+// A hung-up line fires back to back; a live one finds nothing only now and then.
+constexpr int EmptyReadsOfAHungUpLine = 3;
+}  // namespace
 
 bool openForReading(QSerialPort& port) {
     return port.open(QIODevice::ReadOnly);
@@ -41,12 +63,19 @@ void PortLink::discardInput() {
 void PortLink::readArrived() {
     const QByteArray fresh = port_->readAll();
     if (fresh.isEmpty()) return;
+    emptyReads_ = 0;
     if (inbox_->arrive(fresh, sinceLastByte_.restart())) emit readWaiting();
 }
 
 void PortLink::portError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
     if (!port_->isOpen()) return;  // late errors of a closed port mean nothing
+    // A terminal set to return at once reads nothing when it woke its reader a moment before
+    // its bytes were there (seen on pseudo-terminals, right after an opening and when bytes
+    // come a few at a time); Qt calls that a read error and reads on. It is no loss.
+    if (error == QSerialPort::ReadError && ++emptyReads_ < EmptyReadsOfAHungUpLine &&
+        !hungUp(*port_))
+        return;
     // Every other error on an open receive-only port means the link is gone; keeping the
     // descriptor would only make it fire again and again.
     const QString reason = describeLinkLoss(error, port_->errorString());

@@ -56,6 +56,7 @@ private:
     std::shared_ptr<LinkInbox> inbox_;  // shared, as a link stuck at exit outlives its owner
     QSerialPort* port_ = nullptr;       // made on the link's thread, which then owns it
     QElapsedTimer sinceLastByte_;
+    int emptyReads_ = 0;  // in a row, no byte between
     QSemaphore openDone_;
     QString openError_;
 };
