@@ -1,5 +1,6 @@
 #include "SoakSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <chrono>
 
@@ -47,6 +48,21 @@ int countLines(const QString& path) {
         lines += static_cast<int>(chunk.count('\n'));
     }
     return lines;
+}
+
+double contextSwitches(qint64 pid) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    double sum = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly)) continue;  // the thread has just ended
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") ||
+                line.startsWith("nonvoluntary_ctxt_switches:"))
+                sum += line.mid(line.indexOf(':') + 1).trimmed().toDouble();
+        }
+    }
+    return sum;
 }
 
 }  // namespace soak

@@ -19,6 +19,9 @@ long residentKiB();
 QByteArray frameFor(std::int64_t i);
 // Lines in a file, the header included.
 int countLines(const QString& path);
+// How often the threads of a process were switched out, voluntarily or not, summed over the
+// threads alive now (/proc/PID/task/*/status): each is a wake-up the kernel paid for.
+double contextSwitches(qint64 pid);
 
 struct ScriptedDialog final : textlog::SaveDialog {
     QString path;
