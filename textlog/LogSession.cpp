@@ -84,6 +84,11 @@ void LogSession::logSample(const device::LogRecord& record) {
     noteWrite(written);
 }
 
+void LogSession::showLoggedLines() {
+    if (!isLogging() || !hooks_.textLogWindow) return;
+    if (Form2* window = hooks_.textLogWindow()) window->showAppendedLines();
+}
+
 void LogSession::noteWrite(bool written) {
     if (written) {
         writeFailureReported_ = false;
