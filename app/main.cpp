@@ -126,7 +126,7 @@ int exportHistory(int argc, char** argv, const app::CommandLine& line) {
 // with the reason, rather than a service running for weeks without logging.
 std::optional<QString> openLog(const app::CommandLine& line,
                                std::unique_ptr<textlog::LogFile>& log) {
-    if (!line.logPath || log) return std::nullopt;
+    if (!line.logPath) return std::nullopt;
     log = std::make_unique<textlog::LogFile>();
     if (log->open(*line.logPath, textlog::LogFile::Mode::Append)) return std::nullopt;
     return QStringLiteral("vellicor: cannot open the log file \"%1\": %2")
@@ -140,32 +140,23 @@ std::optional<QString> openLog(const app::CommandLine& line,
 // vellicor --history [FILE] [--export-png PNG [--from DATE] [--to DATE]]: a log looked back on;
 // see --help.
 int main(int argc, char** argv) {
-    // Read before any application exists: the help, a refusal and a bad log file must not
+    // Parsed once, before any application exists: the help, a refusal and a bad log file must not
     // need a display, and a run without one must never reach for it.
-    const QStringList raw = rawArguments(argc, argv);
-    app::ParsedCommandLine parsed = parse(raw);
-    const bool noDisplay = app::wantsNoDisplay(raw);
-    // Qt's own options (-style, -platform ...) are known only to a QApplication, which takes
-    // them out of the arguments; a refusal stands only once they are out.
-    if (!parsed.run && (parsed.exitCode == 0 || noDisplay))
-        return say(parsed.message, parsed.exitCode);
+    const app::ParsedCommandLine parsed = parse(rawArguments(argc, argv));
+    if (!parsed.run) return say(parsed.message, parsed.exitCode);
+    const app::CommandLine& line = *parsed.run;
 
-    if (parsed.run && parsed.run->mode == app::Mode::ExportPng)
-        return exportHistory(argc, argv, *parsed.run);
+    if (line.mode == app::Mode::ExportPng) return exportHistory(argc, argv, line);
 
     std::unique_ptr<textlog::LogFile> log;
-    if (parsed.run) {
-        if (auto error = openLog(*parsed.run, log)) return say(*error, 1);
-    }
+    if (auto error = openLog(line, log)) return say(*error, 1);
 
-    if (noDisplay) {
+    if (!app::needsDisplay(line.mode)) {
         QCoreApplication core(argc, argv);
-        return runHeadless(*parsed.run, std::move(log));
+        return runHeadless(line, std::move(log));
     }
+    // Takes Qt's own options (-style, -platform ...), which the parser let through.
     QApplication gui(argc, argv);
-    parsed = parse(QCoreApplication::arguments());
-    if (!parsed.run) return say(parsed.message, parsed.exitCode);
-    if (parsed.run->mode == app::Mode::History) return runHistory(*parsed.run);
-    if (auto error = openLog(*parsed.run, log)) return say(*error, 1);
-    return runWindow(*parsed.run, std::move(log));
+    if (line.mode == app::Mode::History) return runHistory(line);
+    return runWindow(line, std::move(log));
 }
