@@ -34,7 +34,7 @@ Station::~Station() {
 }
 
 void Station::readPort() {
-    decoder_.decode(MSComm1.Input());
+    if (decoder_.decodeBatch(MSComm1.takeFrames()) > 0) logSession_.showLoggedLines();
 }
 
 void Station::watchPort(const QString& portName) {

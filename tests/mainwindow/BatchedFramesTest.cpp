@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         form.reportError = [this](const QString& text) { messages << text; };
         form.MSComm1.setQuickOpenMs(testsupport::TestQuickOpenMs);
-        QObject::connect(&form, &mainwindow::Form1::frameDecoded,
+        QObject::connect(&form.station(), &station::Station::frameDecoded,
                          [this](const device::DeviceFrame& f, const QDateTime& time) {
                              decoded.push_back({f.raw, time});
                          });
