@@ -19,6 +19,10 @@ public:
     // interval (100 ms) after the frame came; the rest of the promised second is room for an
     // event loop busy with a batch when the sync falls due.
     static constexpr int SyncGroupMs = 800;
+    // Lines of a busy line come in batches this far apart: a sync that would fall due before
+    // the next batch is done with this one, in the same wake-up, rather than by a timer of its
+    // own a moment later.
+    static constexpr int BatchIntervalMs = 100;
 
     LogFile();
     ~LogFile();
