@@ -29,7 +29,8 @@ QByteArray fileHash(const QString& path) {
 }  // namespace
 
 // A log in one locale: a stretch across noon, a line torn by a power cut, a garbage line,
-// then a restart the next afternoon that appends without a header.
+// then a restart the next afternoon that appends without a header; opened again from the
+// cache, and grown.
 TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     const QLocale locale{QString::fromLatin1(GetParam())};
     const QDateTime start(QDate(2026, 12, 9), QTime(11, 59, 0));
@@ -75,39 +76,20 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     EXPECT_EQ(last.lines.back().ph, 712);
     EXPECT_TRUE(last.lines.back().valveOpen);
     EXPECT_EQ(fileHash(path), before) << "reading wrote to the log";
-}
 
-// Each time a log is opened after the first, its summary comes from the cache: the format
-// kept there reads the file's lines as the first opening did, grown or zoomed into.
-TEST_P(ReaderTest, ReopenedGrownAndZoomedFromTheCacheAsWhenFirstRead) {
-    const QLocale locale{QString::fromLatin1(GetParam())};
-    const QDateTime start(QDate(2026, 12, 9), QTime(13, 0, 0));
-    auto first = steady(start, 600, 1);
-    first[300].ph = 650;
-    append(path, headerLine() + lines(first, locale));
-    touch(path, first.back().time);
-    ASSERT_TRUE(history::loadSummary(path));
-
+    // Opened again, its summary from the cache, then grown: read as it was the first time.
     const auto reopened = history::loadSummary(path);
-    ASSERT_TRUE(reopened);
-    ASSERT_TRUE(reopened->format);
-    EXPECT_EQ(*reopened->format, *history::loadCached(path)->format);
-    const qint64 dip = moment(first[300].time);
-    const auto columns = history::columnsFor(*reopened, {dip - 60, dip + 60}, 120);
-    EXPECT_EQ(columns[60].phLo, 650);
-    EXPECT_TRUE(columns[0].data && columns[119].data);
-
-    const auto second = steady(first.back().time.addSecs(1), 600, 1);
-    append(path, lines(second, locale));
-    touch(path, second.back().time);
+    ASSERT_TRUE(reopened && reopened->format);
+    EXPECT_EQ(*reopened->format, *s->format);
+    EXPECT_EQ(history::columnsFor(*reopened, {dip - 60, dip + 60}, 120)[60].phLo, 685);
+    const auto third = steady(restart.addSecs(100), 60, 1);
+    append(path, lines(third, locale));
+    touch(path, third.back().time);
     const auto grown = history::loadSummary(path);
     ASSERT_TRUE(grown);
-    EXPECT_EQ(grown->lines, 1200);
-    EXPECT_EQ(grown->unreadable, 0);
-    EXPECT_EQ(grown->lastTime, moment(second.back().time));
-    const auto end = history::readLines(*grown, grown->lastTime, grown->lastTime + 1, 1000);
-    ASSERT_FALSE(end.lines.empty());
-    EXPECT_EQ(end.lines.back().time, moment(second.back().time));
+    EXPECT_EQ(grown->lines, 400);
+    EXPECT_EQ(grown->unreadable, 2);
+    EXPECT_EQ(grown->lastTime, moment(third.back().time));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, ReaderTest,
