@@ -50,6 +50,7 @@ bool MSComm::setPortOpen(bool open) {
     if (!open) {
         retryTimer_.stop();
         const bool wasOpen = state_ == LinkState::Open;
+        handOverWaiting();
         closeCurrent(wasOpen);
         if (state_ != LinkState::Closed) {
             watch_.stop();
@@ -86,6 +87,7 @@ MSComm::Attempt* MSComm::openingUnderWay() {
 
 void MSComm::keepOpen() {
     retryTimer_.stop();
+    handOverWaiting();
     closeCurrent(state_ == LinkState::Open);
     state_ = LinkState::Retrying;
     watch_.begin(now(), QString(), true);
@@ -178,6 +180,8 @@ void MSComm::handOverBatch() {
 void MSComm::lost(quint64 generation, const QString& reason) {
     endAttemptOf(generation);
     if (generation != generation_ || state_ != LinkState::Open) return;
+    // Frames that came before the line went are the device's last words, not the outage's.
+    handOverWaiting();
     batchPace_.stop();
     state_ = LinkState::Retrying;
     ++generation_;  // nothing more counts from the dead link
@@ -257,6 +261,10 @@ void MSComm::closeCurrent(bool waitForClose) {
 
 QByteArray MSComm::Input() {
     return inbox_->take(ReadLength);
+}
+
+void MSComm::handOverWaiting() {
+    if (state_ == LinkState::Open) raiseNotifications();
 }
 
 std::vector<ArrivedFrame> MSComm::takeFrames() {

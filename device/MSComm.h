@@ -70,6 +70,10 @@ public:
     QByteArray Input();
     // Every whole frame waiting, oldest first; a part of a frame stays for the next time.
     std::vector<ArrivedFrame> takeFrames();
+    // Tells at once of whole frames still waiting for their batch, as before the port closes:
+    // a frame that came is never dropped for the pace it was to be handed over at. Closing the
+    // port and losing the link do this by themselves.
+    void handOverWaiting();
     int InBufferCount() const { return inbox_->count(); }
     // Discards waiting bytes; allowed while the port is closed.
     void setInBufferCount(int count);

@@ -119,6 +119,34 @@ TEST_F(SerialLink, AFrameInPiecesAndTheFramesOfABatchIntervalAreHandedOverOnce) 
     EXPECT_EQ(handOvers.count, 2);
 }
 
+// Frames still waiting for their batch when the line goes, or when the user disconnects, are
+// handed over first: the pace never drops a frame that came.
+TEST_F(SerialLink, FramesWaitingForTheirBatchAreHandedOverWhenTheLineGoesOrCloses) {
+    QTest::qWait(50);  // the news of the opening
+    int taken = 0;
+    QObject::connect(&comm, &MSComm::OnComm,
+                     [&] { taken += static_cast<int>(comm.takeFrames().size()); });
+    const QByteArray frame = testsupport::referenceFrame();
+    pty.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return taken == 1; }));
+    pty.write(frame + frame);
+    // (A loaded machine may let the interval end first: then they went with it.)
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 24 || taken == 3; }));
+    pty.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return comm.linkState() == LinkState::Retrying; }));
+    EXPECT_EQ(taken, 3);
+
+    PseudoTerminal second;
+    comm.setCommPort(second.slaveName());
+    ASSERT_TRUE(comm.setPortOpen(true));
+    second.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return taken == 4; }));
+    second.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 12 || taken == 5; }));
+    comm.setPortOpen(false);
+    EXPECT_EQ(taken, 5);
+}
+
 TEST_F(SerialLink, GapRealignsAfterAMisalignedStart) {
     comm.setResyncGapMs(100);
     MeasurementHistory history;
