@@ -19,13 +19,14 @@ namespace {
 constexpr int WatchMilliseconds = 2000;
 }  // namespace
 
-HistoryWindow::HistoryWindow(const QString& logPath, QWidget* parent)
-    : QWidget(parent), path_(logPath) {
+HistoryWindow::HistoryWindow(const QString& logPath, QWidget* parent, const AlarmView& alarms)
+    : QWidget(parent), path_(logPath), alarms_(alarms) {
     setWindowTitle(QStringLiteral("Vellicor pH history - %1").arg(QFileInfo(logPath).fileName()));
     resize(1000, 560);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     plot_ = new HistoryPlot(this);
+    plot_->setKh(alarms.kh);
     const auto button = [&](const QString& text, const QString& tip, auto action) {
         auto* b = new QPushButton(text, this);
         b->setToolTip(tip);
@@ -95,11 +96,16 @@ void HistoryWindow::startReading() {
             Summary grown = *shown;
             shown.reset();
             grown.modified = QFileInfo(path).lastModified().toMSecsSinceEpoch();
-            if (!readFile(grown, {}, &cancel_)) return report(std::nullopt, QString());
+            if (!readFile(grown, {}, &cancel_) || !marker_->readOn(grown, &cancel_))
+                return report(std::nullopt, QString());
             return report(std::move(grown), QString());
         }
         shown.reset();
         auto s = loadSummary(path, progress, &cancel_, &error);
+        if (s) {
+            marker_.emplace(alarms_.settings, s->usualInterval());
+            if (!marker_->readOn(*s, &cancel_)) return report(std::nullopt, QString());
+        }
         report(std::move(s), error);
     });
 }
@@ -116,6 +122,7 @@ void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
     }
     savedSince_ = summary_ == nullptr;
     summary_ = std::make_shared<const Summary>(std::move(*summary));
+    if (marker_) plot_->setAlarmMarks(marker_->marks());
     if (summary_->lines > 0) plot_->setSummary(summary_);
     QString note;
     if (summary_->lines == 0) note = QStringLiteral("No line of a pH log in this file yet.");
