@@ -172,6 +172,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     parser.addOptions({watch.log, watch.interval, watch.headless, mqttOptions.url, mqttOptions.id,
                        mqttOptions.ca, history.history, history.exportPng, history.from,
                        history.to});
+    const AlarmOptions alarmOptions;
+    parser.addOptions(alarmOptions.all());
 
     if (!parser.parse(arguments)) return failure(parser.errorText());
     if (parser.isSet(help)) {
@@ -188,14 +190,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
             return failure(QStringLiteral("--%1 goes with --mqtt").arg(companion->names().front()));
     }
 
+    // The same thresholds mark a log's past alarms as the running program raises them.
+    AlarmLine alarmLine;
+    if (auto error = readAlarmOptions(parser, alarmOptions, QLocale(), alarmLine))
+        return failure(*error);
+
     if (parser.isSet(history.history)) {
-        for (const QCommandLineOption* o :
-             {&watch.log, &watch.interval, &watch.headless, &mqttOptions.url}) {
+        for (const QCommandLineOption* o : {&watch.log, &watch.interval, &watch.headless,
+                                            &mqttOptions.url, &alarmOptions.command}) {
             if (parser.isSet(*o))
                 return failure(QStringLiteral("--history shows a log; it takes no --%1")
                                    .arg(o->names().front()));
         }
-        return historyLine(parser, history, positional);
+        ParsedCommandLine parsed = historyLine(parser, history, positional);
+        if (parsed.run) parsed.run->alarms = alarmLine;
+        return parsed;
     }
     for (const QCommandLineOption* o : {&history.exportPng, &history.from, &history.to}) {
         if (parser.isSet(*o))
@@ -203,6 +212,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     }
 
     CommandLine line;
+    line.alarms = alarmLine;
     if (positional.size() > 1)
         return failure(
             QStringLiteral("give at most one serial port, not \"%1\"").arg(positional.join(u' ')));
