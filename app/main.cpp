@@ -132,6 +132,7 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
                      &mainwindow::Form1::Command7_Click);
     QObject::connect(&form1, &mainwindow::Form1::exited, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    form1.setHistoryAlarms({line.alarms.settings, line.alarms.kh});
     alarms::AlarmWatch alarmWatch(line.alarms.settings);
     // The port in an alarm's facts is the one being watched when it comes.
     QObject::connect(&form1, &mainwindow::Form1::linkStateNamed, &alarmWatch,

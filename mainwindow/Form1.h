@@ -14,6 +14,7 @@
 #include "device/FrameSink.h"
 #include "device/MSComm.h"
 #include "device/MeasurementHistory.h"
+#include "history/AlarmMarks.h"
 #include "textlog/LogSession.h"
 
 class QComboBox;
@@ -55,6 +56,8 @@ public:
     void watchPort(const QString& portName);
     // Logs from now on into a file already open, as "Save Log" does once its file is chosen.
     void logInto(std::unique_ptr<textlog::LogFile> opened);
+    // The alarms' thresholds and the KH the history of the logged file is shown with.
+    void setHistoryAlarms(const history::AlarmView& view) { historyAlarms_ = view; }
 
     void Command1_Click();  // demo history, no drawing
     void Command2_Click();  // "Connect"
@@ -163,6 +166,7 @@ private:
     QString linkStateName_ = device::linkStateName(device::LinkState::Closed, {});
     bool shuttingDown_ = false;
     bool shownOnce_ = false;
+    history::AlarmView historyAlarms_;
 };
 
 }  // namespace mainwindow
