@@ -286,24 +286,3 @@ TEST(AlarmProgram, AHangingCommandIsStoppedAfterThirtySecondsAndToldOnce) {
     ASSERT_TRUE(program.process().waitForFinished(5000));
     EXPECT_EQ(program.process().exitCode(), 0);
 }
-
-TEST(AlarmProgram, AlarmOptionsThatAreNotWhatTheyTakeEndTheProgramWithOneLine) {
-    for (const QStringList& args :
-         {QStringList{"COM3", "--alarm-low-for", "5"}, QStringList{"COM3", "--alarm-off", "noise"},
-          QStringList{"COM3", "--alarm-low", "6.555"}, QStringList{"COM3", "--kh", "0"},
-          QStringList{"--history", "log.txt", "--alarm-command", "x"}}) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        static QTemporaryDir runtime;
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        child.setProcessEnvironment(env);
-        child.start(QStringLiteral(VELLICOR_PATH), args);
-        ASSERT_TRUE(child.waitForFinished(10000));
-        EXPECT_NE(child.exitCode(), 0);
-        const QByteArray err = child.readAllStandardError();
-        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
-        EXPECT_TRUE(err.startsWith("vellicor: ")) << err.toStdString();
-    }
-}
