@@ -58,6 +58,11 @@ QList<QCommandLineOption> AlarmOptions::all() const {
             probeFor, clearAfter, off,  command, kh};
 }
 
+QList<const QCommandLineOption*> AlarmOptions::each() const {
+    return {&low,      &lowFor,     &high, &highFor, &valveFor, &silentFor,
+            &probeFor, &clearAfter, &off,  &command, &kh};
+}
+
 std::optional<QString> readAlarmOptions(const QCommandLineParser& parser,
                                         const AlarmOptions& options, const QLocale& locale,
                                         AlarmLine& line) {

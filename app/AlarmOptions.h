@@ -23,6 +23,8 @@ struct AlarmLine {
 struct AlarmOptions {
     AlarmOptions();
     QList<QCommandLineOption> all() const;
+    // The same, each where it lives: every one of them takes a value.
+    QList<const QCommandLineOption*> each() const;
 
     QCommandLineOption low, lowFor, high, highFor, valveFor, silentFor, probeFor, clearAfter, off,
         command, kh;

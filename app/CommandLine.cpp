@@ -11,13 +11,74 @@ namespace app {
 namespace {
 
 ParsedCommandLine failure(const QString& reason) {
-    return ParsedCommandLine{std::nullopt, QStringLiteral("vellicor: ") + reason, 2};
+    return ParsedCommandLine{std::nullopt, QStringLiteral("vellicor: ") + reason,
+                             BadCommandLineStatus};
+}
+
+// The options every Qt application takes, which its QApplication reads from argv itself.
+const QStringList QtOptionsWithValue = {
+    QStringLiteral("style"),           QStringLiteral("stylesheet"),
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+    QStringLiteral("display"),         QStringLiteral("geometry"),
+};
+// Those that take their value only after '='.
+const QStringList QtOptionsWithEquals = {QStringLiteral("qmljsdebugger")};
+const QStringList QtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                             QStringLiteral("nograb"), QStringLiteral("dograb"),
+                             QStringLiteral("sync")};
+
+// The arguments without Qt's own options ("-style fusion", "-style=fusion", "-reverse"), which
+// would otherwise read as bundles of unknown one-letter options.
+QStringList withoutQtOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        // Everything after "--" is a positional argument.
+        if (i > 0 && a == u"--") {
+            kept << arguments.mid(i);
+            break;
+        }
+        if (i == 0 || !a.startsWith(u'-') || a.startsWith(u"--")) {
+            kept << a;
+            continue;
+        }
+        const qsizetype equals = a.indexOf(u'=');
+        const QString name = a.mid(1, equals < 0 ? -1 : equals - 1);
+        if (QtFlags.contains(name) && equals < 0) continue;
+        if (QtOptionsWithEquals.contains(name) && equals >= 0) continue;
+        if (QtOptionsWithValue.contains(name)) {
+            if (equals < 0) ++i;
+            continue;
+        }
+        kept << a;
+    }
+    return kept;
+}
+
+// A value taken from the next argument that is itself an option ("--log --headless") means the
+// value was forgotten: it is no file name or number. A file named so is still given in a form that
+// cannot be mistaken: "--log=./--x".
+std::optional<QString> missingValue(const QCommandLineParser& parser,
+                                    const QList<const QCommandLineOption*>& options) {
+    for (const QCommandLineOption* o : options) {
+        if (!parser.isSet(*o)) continue;
+        for (const QString& value : parser.values(*o)) {
+            if (!value.isEmpty() && !value.startsWith(u"--")) continue;
+            // Read out as letters, "N" and "ID" take "an".
+            const QString name = o->valueName();
+            const bool an = name == u"N" || name == u"ID";
+            return QStringLiteral("--%1 needs %2 %3")
+                .arg(o->names().front(), an ? QStringLiteral("an") : QStringLiteral("a"), name);
+        }
+    }
+    return std::nullopt;
 }
 
 const QString HeadlessFlag = QStringLiteral("headless");
 const QString ExportFlag = QStringLiteral("export-png");
-const QString HeadlessArgument = QStringLiteral("--headless");
-const QString ExportArgument = QStringLiteral("--export-png");
 
 // The options that only make sense for a program that watches a port.
 struct WatchOptions {
@@ -146,18 +207,12 @@ ParsedCommandLine historyLine(const QCommandLineParser& parser, const HistoryOpt
 
 }  // namespace
 
-bool wantsNoDisplay(const QStringList& arguments) {
-    for (const QString& a : arguments) {
-        if (a == HeadlessArgument || a == ExportArgument || a.startsWith(ExportArgument + u'='))
-            return true;
-    }
-    return false;
-}
-
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
                                    const std::optional<QString>& passwordFromEnvironment,
                                    bool mqttBuiltIn) {
     QCommandLineParser parser;
+    // "-bogus" is then named whole in a refusal, not as five unknown letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Desktop companion of the Vellicor pH controller."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -175,13 +230,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const AlarmOptions alarmOptions;
     parser.addOptions(alarmOptions.all());
 
-    if (!parser.parse(arguments)) return failure(parser.errorText());
+    if (!parser.parse(withoutQtOptions(arguments))) return failure(parser.errorText());
     if (parser.isSet(help)) {
         // Read before any application exists, the parser cannot know the program's name.
         QString text = parser.helpText();
         text.replace(QStringLiteral("<executable_name>"), QFileInfo(arguments.value(0)).fileName());
         return ParsedCommandLine{std::nullopt, text, 0};
     }
+
+    if (auto missing =
+            missingValue(parser,
+                         QList<const QCommandLineOption*>{
+                             &watch.log, &watch.interval, &mqttOptions.url, &mqttOptions.id,
+                             &mqttOptions.ca, &history.exportPng, &history.from, &history.to} +
+                             alarmOptions.each()))
+        return failure(*missing);
 
     const QStringList positional = parser.positionalArguments();
     const bool wantsMqtt = parser.isSet(mqttOptions.url);
@@ -223,10 +286,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
             return failure(QStringLiteral("--headless needs the serial port to watch"));
         line.mode = Mode::Headless;
     }
-    if (parser.isSet(watch.log)) {
-        line.logPath = parser.value(watch.log);
-        if (line.logPath->isEmpty()) return failure(QStringLiteral("--log needs a file name"));
-    }
+    if (parser.isSet(watch.log)) line.logPath = parser.value(watch.log);
     if (parser.isSet(watch.interval)) {
         // Whatever "Interval" itself would take; the C locale keeps a service's command line
         // meaning the same on every machine.

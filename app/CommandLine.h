@@ -19,6 +19,16 @@ enum class Mode {
     ExportPng  // the history of a log file drawn into a PNG, then exit
 };
 
+// Whether a mode shows a window, decided from the parsed line alone: only then may a window system
+// be touched at all.
+constexpr bool needsDisplay(Mode mode) {
+    return mode == Mode::Window || mode == Mode::History;
+}
+
+// The exit status of a command line refused, distinct from a run that failed (1), so that a service
+// manager can tell a mistyped line, which no restart mends.
+constexpr int BadCommandLineStatus = 2;
+
 struct CommandLine {
     Mode mode = Mode::Window;
     std::optional<QString> portName;
@@ -43,14 +53,11 @@ struct ParsedCommandLine {
     int exitCode = 0;
 };
 
-// `arguments` starts with the program's name, as QCoreApplication::arguments() gives it.
+// `arguments` starts with the program's name, as argv does; read before any application exists.
+// Qt's own single-dash options (-style, -platform ...) are let through for the application to take.
 // Without MQTT built in, --mqtt and its companions are refused with a reason saying so.
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
                                    const std::optional<QString>& passwordFromEnvironment,
                                    bool mqttBuiltIn);
-
-// Whether the arguments ask for a run without any display, told before the application exists:
-// only then is it known whether a window system may be touched at all.
-bool wantsNoDisplay(const QStringList& arguments);
 
 }  // namespace app

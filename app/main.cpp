@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "CommandLine.h"
-#include "HeadlessStation.h"
+#include "HeadlessFace.h"
 #include "StopSignals.h"
 #include "alarms/AlarmCommand.h"
 #include "alarms/AlarmWatch.h"
@@ -47,10 +47,9 @@ QStringList rawArguments(int argc, char** argv) {
     return arguments;
 }
 
-// The publisher hears every frame, the link's state and the alarms from whichever side
-// watches the port.
-template <typename Watcher>
-std::unique_ptr<QObject> publishFrom(Watcher& watcher, const app::CommandLine& line,
+// The publisher hears every frame, the link's state and the alarms from the station, whichever
+// face it has.
+std::unique_ptr<QObject> publishFrom(station::Station& station, const app::CommandLine& line,
                                      alarms::AlarmWatch& alarmWatch,
                                      std::function<void(const QString&)> refused) {
 #ifdef VELLICOR_MQTT
@@ -61,28 +60,27 @@ std::unique_ptr<QObject> publishFrom(Watcher& watcher, const app::CommandLine& l
     extras.kh = line.alarms.kh;
     auto publisher =
         std::make_unique<mqtt::Publisher>(*line.broker, QStringLiteral(VELLICOR_VERSION), extras);
-    QObject::connect(&watcher, &Watcher::frameDecoded, publisher.get(),
+    QObject::connect(&station, &station::Station::frameDecoded, publisher.get(),
                      &mqtt::Publisher::frameAccepted);
-    QObject::connect(&watcher, &Watcher::linkStateNamed, publisher.get(),
+    QObject::connect(&station, &station::Station::linkStateNamed, publisher.get(),
                      &mqtt::Publisher::setLinkState);
     QObject::connect(&alarmWatch, &alarms::AlarmWatch::notice, publisher.get(),
                      [p = publisher.get()](const alarms::AlarmNotice& n) {
                          p->setAlarm(alarms::alarmKey(n.alarm), n.raised);
                      });
-    QObject::connect(publisher.get(), &mqtt::Publisher::refused, &watcher, std::move(refused));
+    QObject::connect(publisher.get(), &mqtt::Publisher::refused, &station, std::move(refused));
     return publisher;
 #else
-    (void)watcher, (void)line, (void)alarmWatch, (void)refused;
+    (void)station, (void)line, (void)alarmWatch, (void)refused;
     return nullptr;
 #endif
 }
 
-// The alarms hear the same frames and link states as everything else on the frame's road.
-template <typename Watcher>
-void watchAlarms(Watcher& watcher, alarms::AlarmWatch& alarmWatch) {
-    QObject::connect(&watcher, &Watcher::frameDecoded, &alarmWatch,
+// The alarms hear the same frames and link states as the publisher.
+void watchAlarms(station::Station& station, alarms::AlarmWatch& alarmWatch) {
+    QObject::connect(&station, &station::Station::frameDecoded, &alarmWatch,
                      &alarms::AlarmWatch::frameAccepted);
-    QObject::connect(&watcher, &Watcher::linkStateNamed, &alarmWatch,
+    QObject::connect(&station, &station::Station::linkStateNamed, &alarmWatch,
                      &alarms::AlarmWatch::setLinkState);
 }
 
@@ -97,15 +95,15 @@ std::unique_ptr<alarms::AlarmCommand> alarmCommandFor(const app::CommandLine& li
 
 int runHeadless(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> log) {
     device::MeasurementHistory history;
-    app::HeadlessStation station(history);
+    app::HeadlessFace face(history);
     app::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &app::StopSignals::stopRequested, &station,
-                     &app::HeadlessStation::exit);
-    QObject::connect(&station, &app::HeadlessStation::exited, QCoreApplication::instance(),
+    QObject::connect(&stopSignals, &app::StopSignals::stopRequested, &face,
+                     &app::HeadlessFace::exit);
+    QObject::connect(&face, &app::HeadlessFace::exited, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     alarms::AlarmWatch alarmWatch(line.alarms.settings);
     alarmWatch.setPort(*line.portName);
-    watchAlarms(station, alarmWatch);
+    watchAlarms(face.station, alarmWatch);
     const auto command = alarmCommandFor(
         line, [](const QString& reason) { say(QStringLiteral("vellicor: ") + reason, 1); });
     // One line for each raise and each clear: a service's journal keeps them.
@@ -114,12 +112,12 @@ int runHeadless(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> 
                          say(QStringLiteral("vellicor: ") + alarms::noticeLine(n, QLocale()), 1);
                          if (command) command->run(n);
                      });
-    const auto publisher = publishFrom(station, line, alarmWatch, [](const QString& reason) {
+    const auto publisher = publishFrom(face.station, line, alarmWatch, [](const QString& reason) {
         say(QStringLiteral("vellicor: the MQTT broker: ") + reason, 1);
     });
-    if (line.interval) station.setUpdateRate(*line.interval);
-    if (log) station.logInto(std::move(log));
-    station.watchPort(*line.portName);
+    if (line.interval) face.setUpdateRate(*line.interval);
+    if (log) face.station.logInto(std::move(log));
+    face.station.watchPort(*line.portName);
     return QCoreApplication::exec();
 }
 
@@ -133,16 +131,17 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
     QObject::connect(&form1, &mainwindow::Form1::exited, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     form1.setHistoryAlarms({line.alarms.settings, line.alarms.kh});
+    station::Station& station = form1.station();
     alarms::AlarmWatch alarmWatch(line.alarms.settings);
     // The port in an alarm's facts is the one being watched when it comes.
-    QObject::connect(&form1, &mainwindow::Form1::linkStateNamed, &alarmWatch,
-                     [&] { alarmWatch.setPort(form1.MSComm1.CommPort()); });
-    watchAlarms(form1, alarmWatch);
+    QObject::connect(&station, &station::Station::linkStateNamed, &alarmWatch,
+                     [&] { alarmWatch.setPort(station.MSComm1.CommPort()); });
+    watchAlarms(station, alarmWatch);
     mainwindow::AlarmTray tray(
         line.alarms.kh,
         [&form1](const QString& text) { form1.report(mainwindow::MessageKind::AlarmRaised, text); },
         QSystemTrayIcon::isSystemTrayAvailable());
-    QObject::connect(&form1, &mainwindow::Form1::frameDecoded, &tray,
+    QObject::connect(&station, &station::Station::frameDecoded, &tray,
                      &mainwindow::AlarmTray::frameAccepted);
     const auto command = alarmCommandFor(line, [&form1](const QString& reason) {
         form1.report(mainwindow::MessageKind::AlarmCommandFailed, reason);
@@ -152,7 +151,7 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
                          tray.notice(n, alarmWatch.anyRaised());
                          if (command) command->run(n);
                      });
-    const auto publisher = publishFrom(form1, line, alarmWatch, [&form1](const QString& reason) {
+    const auto publisher = publishFrom(station, line, alarmWatch, [&form1](const QString& reason) {
         form1.report(mainwindow::MessageKind::MqttRefused, reason);
     });
     if (line.interval) form1.Text1->setText(QString::number(*line.interval));
@@ -191,7 +190,7 @@ int exportHistory(int argc, char** argv, const app::CommandLine& line) {
 // with the reason, rather than a service running for weeks without logging.
 std::optional<QString> openLog(const app::CommandLine& line,
                                std::unique_ptr<textlog::LogFile>& log) {
-    if (!line.logPath || log) return std::nullopt;
+    if (!line.logPath) return std::nullopt;
     log = std::make_unique<textlog::LogFile>();
     if (log->open(*line.logPath, textlog::LogFile::Mode::Append)) return std::nullopt;
     return QStringLiteral("vellicor: cannot open the log file \"%1\": %2")
@@ -205,32 +204,23 @@ std::optional<QString> openLog(const app::CommandLine& line,
 // vellicor --history [FILE] [--export-png PNG [--from DATE] [--to DATE]]: a log looked back on;
 // see --help.
 int main(int argc, char** argv) {
-    // Read before any application exists: the help, a refusal and a bad log file must not
+    // Parsed once, before any application exists: the help, a refusal and a bad log file must not
     // need a display, and a run without one must never reach for it.
-    const QStringList raw = rawArguments(argc, argv);
-    app::ParsedCommandLine parsed = parse(raw);
-    const bool noDisplay = app::wantsNoDisplay(raw);
-    // Qt's own options (-style, -platform ...) are known only to a QApplication, which takes
-    // them out of the arguments; a refusal stands only once they are out.
-    if (!parsed.run && (parsed.exitCode == 0 || noDisplay))
-        return say(parsed.message, parsed.exitCode);
+    const app::ParsedCommandLine parsed = parse(rawArguments(argc, argv));
+    if (!parsed.run) return say(parsed.message, parsed.exitCode);
+    const app::CommandLine& line = *parsed.run;
 
-    if (parsed.run && parsed.run->mode == app::Mode::ExportPng)
-        return exportHistory(argc, argv, *parsed.run);
+    if (line.mode == app::Mode::ExportPng) return exportHistory(argc, argv, line);
 
     std::unique_ptr<textlog::LogFile> log;
-    if (parsed.run) {
-        if (auto error = openLog(*parsed.run, log)) return say(*error, 1);
-    }
+    if (auto error = openLog(line, log)) return say(*error, 1);
 
-    if (noDisplay) {
+    if (!app::needsDisplay(line.mode)) {
         QCoreApplication core(argc, argv);
-        return runHeadless(*parsed.run, std::move(log));
+        return runHeadless(line, std::move(log));
     }
+    // Takes Qt's own options (-style, -platform ...), which the parser let through.
     QApplication gui(argc, argv);
-    parsed = parse(QCoreApplication::arguments());
-    if (!parsed.run) return say(parsed.message, parsed.exitCode);
-    if (parsed.run->mode == app::Mode::History) return runHistory(*parsed.run);
-    if (auto error = openLog(*parsed.run, log)) return say(*error, 1);
-    return runWindow(*parsed.run, std::move(log));
+    if (line.mode == app::Mode::History) return runHistory(line);
+    return runWindow(line, std::move(log));
 }

@@ -60,18 +60,22 @@ using SteadyClock = std::chrono::steady_clock;
 // The real main window; it notes which frame each logged line was and when it was logged.
 class CountingForm1 final : public mainwindow::Form1 {
 public:
-    using Form1::Form1;
+    CountingForm1(device::MeasurementHistory& history, textlog::SaveDialog& dialog)
+        : Form1(history, dialog), history_(history) {
+        // Heard just before the station writes the frame's line, on the same call.
+        connect(&station(), &station::Station::frameDecoded, this,
+                [this](const device::DeviceFrame& frame, const QDateTime&) {
+                    if (!history_.LogToFile) return;
+                    const std::int64_t index = std::int64_t{frame.limit} * 65536 + frame.raw;
+                    if (index != logged.load()) ++outOfOrder;
+                    lastLoggedNs = nowNs();
+                    ++logged;
+                });
+    }
     std::atomic<std::int64_t> logged{0};
     std::atomic<std::int64_t> lastLoggedNs{0};
     std::int64_t outOfOrder = 0;
 
-    void logSample(const device::LogRecord& record) override {
-        Form1::logSample(record);
-        const std::int64_t index = std::int64_t{record.limit} * 65536 + record.raw;
-        if (index != logged.load()) ++outOfOrder;
-        lastLoggedNs = nowNs();
-        ++logged;
-    }
     qsizetype textLogChars() { return form2() ? form2()->text().size() : 0; }
     // The text log as it stands after a long run: lines logged earlier, shown and scrolled by.
     void preloadTextLog(std::int64_t lines) {
@@ -89,6 +93,9 @@ public:
         if (textlog::Form2* window = form2()) window->Command1->click();
     }
     void finish() { Command7_Click(); }
+
+private:
+    device::MeasurementHistory& history_;
 };
 
 // The device side of the link, behind a stable name that moves to a new pseudo-terminal at

@@ -44,27 +44,28 @@ MessageKind messageKindOf(textlog::LogFailure failure) {
 Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
              const device::Clock& clock, QWidget* parent)
     : QWidget(parent),
+      station_(history, *this, dialog,
+               textlog::LogSession::Hooks{.textLogWindow = [this] { return form2(); },
+                                          .showTextLogWindow =
+                                              [this] {
+                                                  form2()->show();
+                                                  bringToFront();
+                                              },
+                                          .showLogPath =
+                                              [this](const QString& path) {
+                                                  Text2->setText(path);
+                                                  Text2->setVisible(true);
+                                              },
+                                          .reportError =
+                                              [this](auto failure, const QString& text) {
+                                                  report(messageKindOf(failure), text);
+                                              },
+                                          .dialogParent = this},
+               clock),
       portNameForNumber(systemPortName),
+      MSComm1(station_.MSComm1),
       history_(history),
-      clock_(clock),
-      decoder_(history, *this, clock),
-      logSession_(history, dialog,
-                  textlog::LogSession::Hooks{.textLogWindow = [this] { return form2(); },
-                                             .showTextLogWindow =
-                                                 [this] {
-                                                     form2()->show();
-                                                     bringToFront();
-                                                 },
-                                             .showLogPath =
-                                                 [this](const QString& path) {
-                                                     Text2->setText(path);
-                                                     Text2->setVisible(true);
-                                                 },
-                                             .reportError =
-                                                 [this](auto failure, const QString& text) {
-                                                     report(messageKindOf(failure), text);
-                                                 },
-                                             .dialogParent = this}) {
+      clock_(clock) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
     resize(twipsToPixels(14025), twipsToPixels(3255));
@@ -73,12 +74,10 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
     buildControls();
     setTabOrder();
 
-    connect(&MSComm1, &device::MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm1, &device::MSComm::linkLost, this, &Form1::linkLost);
     connect(&MSComm1, &device::MSComm::linkRestored, this, &Form1::linkRestored);
     connect(&MSComm1, &device::MSComm::linkStateChanged, this, &Form1::linkStateChanged);
     connect(&MSComm1, &device::MSComm::openFinished, this, &Form1::openFinished);
-    MSComm1.setClock(clock_);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -111,10 +110,6 @@ void Form1::Form_Load() {
         Combo1->addItem(portEntryText(k));
         Combo1->setItemData(Combo1->count() - 1, k);
     }
-    history_.RawAtPh7 = 1;
-    history_.RawAtPh4 = 0;
-    history_.LogToFile = false;
-    MSComm1.setInBufferCount(0);
     QCoreApplication::processEvents();
     resize(twipsToPixels(OuterWidthTwips) - twipsToPixels(FrameWidthTwips),
            twipsToPixels(OuterHeightTwips) - twipsToPixels(FrameHeightTwips));
@@ -148,10 +143,6 @@ void Form1::markUpdateRate() {
                       UpdateRateTip);
 }
 
-void Form1::MSComm1_OnComm() {
-    decoder_.decode(MSComm1.Input());
-}
-
 void Form1::Command1_Click() {
     graph::FillDemoHistory(history_, clock_);
 }
@@ -172,11 +163,11 @@ void Form1::Command5_Click() {
 }
 
 void Form1::Command6_Click() {
-    logSession_.saveLog();
+    station_.saveLog();
 }
 
 void Form1::logInto(std::unique_ptr<textlog::LogFile> opened) {
-    logSession_.logInto(std::move(opened));
+    station_.logInto(std::move(opened));
 }
 
 void Form1::Command7_Click() {
@@ -196,9 +187,7 @@ void Form1::Command8_Click() {
 void Form1::shutdown(const QWidget* closing) {
     if (shuttingDown_) return;
     shuttingDown_ = true;
-    logSession_.close();
-    // Closes an open port, and stops an opening or the trying again of a lost one.
-    if (MSComm1.linkState() != device::LinkState::Closed) MSComm1.setPortOpen(false);
+    station_.shutdown();
     registry_.unloadAll(closing);
     Timer2.stop();
     emit exited();
@@ -277,16 +266,8 @@ void Form1::showRegisters(const device::RegisterTexts& t) {
     Label7->setText(t.targetPh);
 }
 
-void Form1::frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) {
-    emit frameDecoded(frame, time);
-}
-
 QString Form1::updateRateText() const {
     return Text1->text();
-}
-
-void Form1::logSample(const device::LogRecord& record) {
-    logSession_.logSample(record);
 }
 
 device::GraphScale Form1::graphScale() {

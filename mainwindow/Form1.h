@@ -10,11 +10,9 @@
 #include "MessageWindows.h"
 #include "WindowRegistry.h"
 #include "device/Clock.h"
-#include "device/FrameDecoder.h"
-#include "device/FrameSink.h"
-#include "device/MSComm.h"
 #include "device/MeasurementHistory.h"
 #include "history/AlarmMarks.h"
+#include "station/Station.h"
 #include "textlog/LogSession.h"
 
 class QComboBox;
@@ -36,9 +34,13 @@ class Form4;
 class BackdropPanel;
 
 // The main window: pH displays over the backdrop, the serial connection, the update rate,
-// the command buttons and, right of the start-up width, the register panel.
-class Form1 : public QWidget, public device::FrameSink {
+// the command buttons and, right of the start-up width, the register panel. A face of the
+// station: it shows what the station hears and passes the buttons on to it.
+class Form1 : public QWidget, public station::Face {
     Q_OBJECT
+    // First, so that MSComm1 below can name its port.
+    station::Station station_;
+
 public:
     static const QString Caption;
     static const QString UpdateRateTip;
@@ -67,7 +69,6 @@ public:
     void Command6_Click();  // "Save Log"
     void Command7_Click();  // "Exit"
     void Command8_Click();  // "Target pH"
-    void MSComm1_OnComm();
     void Timer2_Timer();
 
     // The secondary windows, created hidden on first touch.
@@ -76,12 +77,12 @@ public:
     Form4* form4();
     const WindowRegistry& windows() const { return registry_; }
     QColor connectColour() const;
+    // The port, the log file and the frames behind this window; a publisher listens to it.
+    station::Station& station() { return station_; }
 
-    // FrameSink
+    // Face
     void showRegisters(const device::RegisterTexts& texts) override;
-    void frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) override;
     QString updateRateText() const override;
-    void logSample(const device::LogRecord& record) override;
     device::GraphScale graphScale() override;
     void computeScaleMappings() override;
     void redrawGraph(device::GraphScale scale) override;
@@ -94,8 +95,8 @@ public:
     // Which device an entry's port number opens; tests point it at pseudo-terminals.
     std::function<QString(int)> portNameForNumber;
 
-    device::MSComm MSComm1;
-    QTimer Timer2;  // one-second countdown tick
+    device::MSComm& MSComm1;  // the station's port
+    QTimer Timer2;            // one-second countdown tick
 
     BackdropPanel* Picture1 = nullptr;
     QPushButton* Command8 = nullptr;
@@ -127,11 +128,6 @@ public:
 signals:
     // Every window is unloaded; the program may end.
     void exited();
-    // Each accepted frame, for the sinks outside the windows (the MQTT publisher).
-    void frameDecoded(const device::DeviceFrame& frame, const QDateTime& time);
-    // The serial link as a publisher names it, when that name changes: "connected", "lost",
-    // "trying again" or "disconnected".
-    void linkStateNamed(const QString& state);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -156,14 +152,11 @@ private:
 
     device::MeasurementHistory& history_;
     const device::Clock& clock_;
-    device::FrameDecoder decoder_;
-    textlog::LogSession logSession_;
     WindowRegistry registry_;
     MessageWindows messageWindows_{this};
     QPointer<textlog::Form2> form2_;
     QPointer<graph::Form3> form3_;
     QPointer<Form4> form4_;
-    QString linkStateName_ = device::linkStateName(device::LinkState::Closed, {});
     bool shuttingDown_ = false;
     bool shownOnce_ = false;
     history::AlarmView historyAlarms_;

@@ -67,9 +67,8 @@ void Form1::connectFailed() {
 
 void Form1::watchPort(const QString& portName) {
     Combo1->setEditText(portName);
-    MSComm1.setCommPort(
+    station_.watchPort(
         resolvePortName(selectedEntryNumber(), Combo1->currentText(), portNameForNumber));
-    MSComm1.keepOpen();
 }
 
 void Form1::Command3_Click() {
@@ -86,9 +85,7 @@ void Form1::linkLost(const QString&) {
 }
 
 void Form1::linkRestored() {
-    // As after Connect: the countdown starts afresh.
     setConnectColour(Connected);
-    device::stampLastFrame(history_, clock_, clock_.now());
 }
 
 void Form1::linkStateChanged() {
@@ -96,10 +93,6 @@ void Form1::linkStateChanged() {
     if (state == device::LinkState::Retrying) setConnectColour(Disconnected);
     if (state == device::LinkState::Open) setConnectColour(Connected);
     messageWindows_.update(MessageKind::LinkLost, linkStory());
-    const QString name = device::linkStateName(state, MSComm1.watch());
-    if (name == linkStateName_) return;
-    linkStateName_ = name;
-    emit linkStateNamed(name);
 }
 
 QString Form1::linkStory() const {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "app/CommandLine.h"
@@ -185,8 +186,9 @@ TEST(CommandLine, UnattendedAndHistoryOptionsAndWhatTheyGoWith) {
     EXPECT_EQ(png.run->mode, app::Mode::ExportPng);
     EXPECT_EQ(png.run->from, QDate(2026, 12, 1));
     EXPECT_EQ(png.run->to, QDate(2026, 12, 7));
-    EXPECT_TRUE(app::wantsNoDisplay({"vellicor", "--history", "t", "--export-png=w.png"}));
-    EXPECT_FALSE(app::wantsNoDisplay({"vellicor", "--history", "t"}));
+    EXPECT_FALSE(app::needsDisplay(png.run->mode));
+    EXPECT_TRUE(app::needsDisplay(history.run->mode));
+    EXPECT_FALSE(app::needsDisplay(service.run->mode));
 
     expectRefused(parse({"--headless"}), "serial port");
     for (const char* n : {"0", "-2", "1.5", "x", "40000"})
@@ -246,4 +248,53 @@ TEST(CommandLine, AlarmsTakeTheirThresholdsDurationsCommandAndKhFromTheOneLine) 
     expectRefused(parse({"COM3", "--alarm-high", "15"}), "--alarm-high");
     expectRefused(parse({"COM3", "--kh", "-3"}), "--kh");
     expectRefused(parse({"COM3", "--alarm-command", ""}), "--alarm-command");
+    expectRefused(parse({"COM3", "--alarm-command", "--kh", "4"}),
+                  "--alarm-command needs a PROGRAM");
+}
+
+// A value that is itself an option was forgotten ("--log --headless PORT" would otherwise log into
+// a file named "--headless"); every option that takes a value says so in the same words, and a file
+// named like an option is given after '='.
+TEST(CommandLine, AForgottenValueIsRefusedAndAFileNamedLikeAnOptionGoesAfterEquals) {
+    expectRefused(parse({"--log", "--headless", "COM3"}), "--log needs a FILE");
+    expectRefused(parse({"COM3", "--log="}), "--log needs a FILE");
+    expectRefused(parse({"COM3", "--interval", "--log", "t.txt"}), "--interval needs an N");
+    expectRefused(parse({"COM3", "--mqtt", "--mqtt-id", "tank"}), "--mqtt needs a URL");
+    expectRefused(parse({"COM3", "--mqtt", "mqtt://h", "--mqtt-id", "--headless"}),
+                  "--mqtt-id needs an ID");
+    expectRefused(parse({"--history", "t", "--export-png", "--from", "2026-12-01"}),
+                  "--export-png needs a PNG");
+    expectRefused(parse({"--history", "t", "--export-png", "w", "--to", "--from"}),
+                  "--to needs a DATE");
+
+    QTemporaryDir dir;
+    const QString ca = dir.filePath("--ca.pem");
+    QFile caFile(ca);
+    ASSERT_TRUE(caFile.open(QIODevice::WriteOnly));
+    caFile.close();
+    const auto log = parse({"COM3", "--log=./--x", "--mqtt=mqtts://h", "--mqtt-ca=" + ca});
+    ASSERT_TRUE(log.run) << log.message.toStdString();
+    EXPECT_EQ(log.run->logPath, "./--x");
+    EXPECT_EQ(log.run->broker->caFile, ca);
+    const auto png = parse({"--history", "t", "--export-png=./--w.png"});
+    ASSERT_TRUE(png.run) << png.message.toStdString();
+    EXPECT_EQ(png.run->pngPath, "./--w.png");
+
+    const auto bogus = parse({"COM3", "--bogus"});
+    expectRefused(bogus, "bogus");
+    EXPECT_EQ(bogus.exitCode, app::BadCommandLineStatus);
+    expectRefused(parse({"-bogus"}), "'bogus'");
+}
+
+// Qt's own options are read by the application later; the parser lets them through, values and all,
+// and takes nothing else for one.
+TEST(CommandLine, QtsOwnOptionsAreLetThrough) {
+    const auto line = parse({"-style", "fusion", "-reverse", "COM3", "-style=fusion",
+                             "-qwindowtitle", "Tank 2", "--interval", "3"});
+    ASSERT_TRUE(line.run) << line.message.toStdString();
+    EXPECT_EQ(line.run->portName, "COM3");
+    EXPECT_EQ(line.run->interval, 3);
+    // After "--" a port may even be named like one.
+    EXPECT_EQ(parse({"--", "-style"}).run->portName, "-style");
+    expectRefused(parse({"COM3", "-stile", "fusion"}), "stile");
 }

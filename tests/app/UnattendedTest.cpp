@@ -211,3 +211,39 @@ TEST(Unattended, ALogThatCannotBeOpenedStopsTheProgramBeforeAnyWindowWithOneLine
         }
     }
 }
+
+// A mistyped line is told before any application exists: one line naming the option and the status
+// a service manager does not restart, with no display to reach for.
+TEST(Unattended, AMistypedCommandLineIsRefusedWithOneLineAndTheBadLineStatus) {
+    const std::pair<QStringList, QByteArray> lines[] = {
+        {{"--bogus"}, "bogus"},
+        {{"/dev/null", "--headless", "--bogus"}, "bogus"},
+        {{"--log", "--headless", "/dev/null"}, "--log needs a FILE"},
+        {{"-style", "fusion", "/dev/null", "--interval", "--headless"}, "--interval needs an N"},
+    };
+    for (const auto& [args, reason] : lines) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        Program program(args, false);
+        START_OR_SKIP(program);
+        ASSERT_TRUE(program.process().waitForFinished(10000));
+        EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.process().exitCode(), 2);
+        const QByteArray err = program.process().readAllStandardError();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        EXPECT_TRUE(err.contains(reason)) << err.toStdString();
+    }
+}
+
+// Qt's own options still reach the application: without a display only "-platform offscreen" lets
+// the history window start at all.
+TEST(Unattended, QtsOwnOptionsGoToTheApplication) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("tank.txt");
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    Program program({"-platform", "offscreen", "--history", log}, false);
+    START_OR_SKIP(program);
+    EXPECT_FALSE(program.process().waitForFinished(1500))
+        << program.process().readAllStandardError().toStdString();
+}

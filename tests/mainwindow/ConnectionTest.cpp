@@ -248,7 +248,7 @@ TEST_F(Connection, RepeatedFailuresShareOneWindowPerKindWithTheNewestReasonAndCo
 // What a publisher is told of the serial link.
 TEST_F(Connection, LinkStateFollowsConnectLossAndDisconnect) {
     QStringList states;
-    QObject::connect(&form, &mainwindow::Form1::linkStateNamed,
+    QObject::connect(&form.station(), &station::Station::linkStateNamed,
                      [&](const QString& s) { states << s; });
     {
         PseudoTerminal pty;
