@@ -5,7 +5,10 @@ namespace alarms {
 AlarmWatch::AlarmWatch(const AlarmSettings& settings, const device::Clock& clock, QObject* parent)
     : QObject(parent), engine_(settings), clock_(clock) {
     ticker_.setInterval(TickMs);
-    connect(&ticker_, &QTimer::timeout, this, [this] { tell(engine_.tick(clock_.steadyMs())); });
+    connect(&ticker_, &QTimer::timeout, this, [this] {
+        tell(engine_.tick(clock_.steadyMs()));
+        pace();
+    });
 }
 
 void AlarmWatch::frameAccepted(const device::DeviceFrame& frame, const QDateTime&) {
@@ -15,10 +18,18 @@ void AlarmWatch::frameAccepted(const device::DeviceFrame& frame, const QDateTime
 }
 
 void AlarmWatch::setLinkState(const QString& state) {
-    const bool watched = state != QStringLiteral("disconnected");
-    // Ticks matter while a port is watched, and while a silent alarm waits to be cleared.
-    if (!ticker_.isActive()) ticker_.start();
-    tell(engine_.watching(clock_.steadyMs(), watched));
+    watched_ = state != QStringLiteral("disconnected");
+    tell(engine_.watching(clock_.steadyMs(), watched_));
+    pace();
+}
+
+// Time matters for a silence only while a port is watched, or while a silent alarm waits to
+// be cleared; otherwise the program need not wake for it.
+void AlarmWatch::pace() {
+    const bool needed = engine_.settings().isEnabled(Alarm::Silent) &&
+                        (watched_ || engine_.isRaised(Alarm::Silent));
+    if (needed && !ticker_.isActive()) ticker_.start();
+    if (!needed && ticker_.isActive()) ticker_.stop();
 }
 
 void AlarmWatch::tell(const std::vector<AlarmEvent>& events) {

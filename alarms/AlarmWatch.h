@@ -41,11 +41,13 @@ signals:
 
 private:
     void tell(const std::vector<AlarmEvent>& events);
+    void pace();
 
     AlarmEngine engine_;
     const device::Clock& clock_;
     QTimer ticker_;
     QString port_;
+    bool watched_ = false;
     std::optional<int> ph_, target_;
 };
 
