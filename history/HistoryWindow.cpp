@@ -79,10 +79,20 @@ void HistoryWindow::startReading() {
             [this, s = std::move(s), error]() mutable {
                 worker_.join();
                 summaryRead(std::move(s), error);
+                if (!marker_) return;
+                plot_->setAlarmMarks(marker_->marks());
+                emit alarmMarksShown();
             },
             Qt::QueuedConnection);
     };
-    worker_ = std::thread([this, path = path_, shown = std::move(shown), report]() mutable {
+    // The curves before the marks, which take a second reading of the whole file.
+    const auto showEarly = [this](Summary s) {
+        QMetaObject::invokeMethod(
+            this, [this, s = std::move(s)]() mutable { summaryRead(std::move(s), QString()); },
+            Qt::QueuedConnection);
+    };
+    worker_ = std::thread([this, path = path_, shown = std::move(shown), report,
+                           showEarly]() mutable {
         int permilleShown = -1;
         const Progress progress = [&](qint64 done, qint64 total) {
             const int permille = total > 0 ? static_cast<int>(done * 1000 / total) : 0;
@@ -96,17 +106,18 @@ void HistoryWindow::startReading() {
             Summary grown = *shown;
             shown.reset();
             grown.modified = QFileInfo(path).lastModified().toMSecsSinceEpoch();
-            if (!readFile(grown, {}, &cancel_) || !marker_->readOn(grown, &cancel_))
+            if (!readFile(grown, {}, &cancel_) || (marker_ && !marker_->readOn(grown, &cancel_)))
                 return report(std::nullopt, QString());
             return report(std::move(grown), QString());
         }
         shown.reset();
         auto s = loadSummary(path, progress, &cancel_, &error);
-        if (s) {
-            marker_.emplace(alarms_.settings, s->usualInterval());
-            if (!marker_->readOn(*s, &cancel_)) return report(std::nullopt, QString());
-        }
-        report(std::move(s), error);
+        if (!s) return report(std::nullopt, error);
+        marker_.emplace(alarms_.settings, s->usualInterval());
+        const Summary forMarks = *s;  // a year's is some 20 MB
+        showEarly(std::move(*s));
+        marker_->readOn(forMarks, &cancel_);
+        report(std::nullopt, QString());
     });
 }
 
@@ -122,7 +133,6 @@ void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
     }
     savedSince_ = summary_ == nullptr;
     summary_ = std::make_shared<const Summary>(std::move(*summary));
-    if (marker_) plot_->setAlarmMarks(marker_->marks());
     if (summary_->lines > 0) plot_->setSummary(summary_);
     QString note;
     if (summary_->lines == 0) note = QStringLiteral("No line of a pH log in this file yet.");

@@ -33,6 +33,8 @@ public:
 
 signals:
     void summaryShown();
+    // The past alarms read from the file, after the curves.
+    void alarmMarksShown();
     void readingFailed(const QString& why);
 
 private:

@@ -69,7 +69,7 @@ TEST_F(AlarmMarksFile, TheWindowMarksThePastAlarmsAndReadsOnAsTheLogGrows) {
     touch(path, entries.back().time);
 
     history::HistoryWindow window(path, nullptr, history::AlarmView{{}, 4.0});
-    QSignalSpy shown(&window, &history::HistoryWindow::summaryShown);
+    QSignalSpy shown(&window, &history::HistoryWindow::alarmMarksShown);
     window.resize(1000, 560);
     window.show();
     ASSERT_TRUE(shown.wait(10000));
