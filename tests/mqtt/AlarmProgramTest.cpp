@@ -50,11 +50,13 @@ public:
         qint64 at;
     };
 
-    HeadlessProgram(const QStringList& args, const QElapsedTimer& clock) : clock_(clock) {
+    HeadlessProgram(const QStringList& args, const QElapsedTimer& clock, bool window = false)
+        : clock_(clock) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        if (window) env.insert("QT_QPA_PLATFORM", "offscreen");
         static QTemporaryDir runtime;
         env.insert("XDG_RUNTIME_DIR", runtime.path());
         process_.setProcessEnvironment(env);
@@ -282,6 +284,33 @@ TEST(AlarmProgram, AHangingCommandIsStoppedAfterThirtySecondsAndToldOnce) {
     EXPECT_EQ(program.matching(QStringLiteral("alarm command")).size(), 1u);
     EXPECT_EQ(program.process().state(), QProcess::Running);
 
+    ::kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
+    ASSERT_TRUE(program.process().waitForFinished(5000));
+    EXPECT_EQ(program.process().exitCode(), 0);
+}
+
+// The window's face hears the same station: its alarms run the command too, and a desktop
+// without a tray (offscreen has none) takes the raise in a message window without trouble.
+TEST(AlarmProgram, InAWindowTheAlarmsComeFromTheSameStation) {
+    testsupport::PseudoTerminal pty;
+    QTemporaryDir dir;
+    const QString ran = dir.filePath(QStringLiteral("ran"));
+    const QString command = script(
+        dir, "note",
+        "echo $VELLICOR_ALARM $VELLICOR_ALARM_STATE $VELLICOR_PORT >> " + ran.toUtf8() + "\n");
+    QElapsedTimer clock;
+    clock.start();
+    HeadlessProgram program({pty.slaveName(), "--alarm-command", command, "--alarm-silent-for",
+                             "1s", "--alarm-clear-after", "1s", "--kh", "4"},
+                            clock, true);
+    ASSERT_TRUE(waitUntil(
+        [&] { return readAll(ran) == "silent raised " + pty.slaveName().toUtf8() + "\n"; }, 10000))
+        << readAll(ran).toStdString();
+    Regulator(pty, clock).send(frame(700, 700), 2500);
+    EXPECT_TRUE(waitUntil(
+        [&] { return readAll(ran).endsWith("silent cleared " + pty.slaveName().toUtf8() + "\n"); },
+        3000));
+    EXPECT_EQ(program.process().state(), QProcess::Running);
     ::kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
     ASSERT_TRUE(program.process().waitForFinished(5000));
     EXPECT_EQ(program.process().exitCode(), 0);
