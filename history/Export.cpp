@@ -1,14 +1,17 @@
 #include "Export.h"
 
+#include <QDateTime>
 #include <QImage>
+#include <QTimeZone>
 
 #include "HistoryDrawing.h"
 
 namespace history {
 
 namespace {
+// Midnight where the history is shown: the days are the wall clock's.
 qint64 dayStart(const QDate& d) {
-    return daysFromCivil(d.year(), d.month(), d.day()) * 86400;
+    return d.startOfDay(QTimeZone::systemTimeZone()).toSecsSinceEpoch();
 }
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 
+#include "LocalClock.h"
 #include "alarms/AlarmText.h"
 #include "device/NumberText.h"
 #include "graph/GraphDrawing.h"
@@ -96,6 +97,26 @@ qint64 firstTick(qint64 from, qint64 step) {
     return k * step + shift;
 }
 
+// The real moments of the round wall-clock times in a span: an hour a clock change repeats
+// gets its ticks twice, one it skips none.
+std::vector<qint64> ticksIn(Span span, qint64 step) {
+    LocalClock clock;
+    // Wide enough for any clock change within the span.
+    constexpr qint64 Slack = 86400;
+    std::vector<qint64> ticks;
+    const qint64 last = clock.wallTime(span.to) + Slack;
+    for (qint64 wall = firstTick(clock.wallTime(span.from) - Slack, step); wall < last;
+         wall += step) {
+        const LocalClock::Moments m = clock.moments(wall);
+        for (int k = 0; k < m.count; ++k) {
+            const qint64 t = m.at[static_cast<std::size_t>(k)];
+            if (t >= span.from && t < span.to) ticks.push_back(t);
+        }
+    }
+    std::sort(ticks.begin(), ticks.end());
+    return ticks;
+}
+
 struct Text {
     int x;
     int y;
@@ -130,7 +151,7 @@ QString timeText(qint64 t, bool seconds) {
 }  // namespace
 
 QDateTime wallClock(qint64 time) {
-    return QDateTime::fromSecsSinceEpoch(time, QTimeZone::utc());
+    return QDateTime::fromSecsSinceEpoch(time, QTimeZone::systemTimeZone());
 }
 
 Span wholeSpan(const Summary& s) {
@@ -143,6 +164,7 @@ Span wholeSpan(const Summary& s) {
 std::vector<Column> columnsFromLines(const std::vector<LogLine>& lines,
                                      const std::vector<Gap>& gaps, Span span, int width) {
     std::vector<Column> columns(static_cast<std::size_t>(std::max(0, width)));
+    if (width <= 0) return columns;
     const LogLine* previous = nullptr;
     for (const LogLine& line : lines) {
         const bool gap = previous && isGap(gaps, previous->time, line.time);
@@ -291,7 +313,7 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
     }
     QString lastDate;
     const QColor labelBlue = fromBgr(bgr::LightBlue);
-    for (qint64 t = firstTick(layout.span.from, step); t < layout.span.to; t += step) {
+    for (const qint64 t : ticksIn(layout.span, step)) {
         const int x = layout.x(t);
         if (x > plot.left())
             for (int y = plot.top(); y < plot.bottom(); y += 2) px.set(x, y, grid);

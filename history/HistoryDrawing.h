@@ -14,7 +14,8 @@
 // QImage, so that it runs without a window.
 namespace history {
 
-// A stretch of wall-clock time, seconds since 1970 with no zone: [from, to).
+// A stretch of real time, seconds since 1970 UTC: [from, to). It is labelled in wall-clock
+// times of the computer's zone.
 struct Span {
     qint64 from = 0;
     qint64 to = 0;
@@ -72,7 +73,7 @@ Layout drawHistory(QImage& image, const Summary& summary, Span span, const Heade
 // The whole of a summary's time, a little beyond its last line.
 Span wholeSpan(const Summary& summary);
 
-// A wall-clock time as a date and a time in the user's formats.
+// A real moment as the computer's wall clock shows it.
 QDateTime wallClock(qint64 time);
 
 }  // namespace history

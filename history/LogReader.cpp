@@ -55,7 +55,8 @@ bool parseHundredths(std::string_view t, qint16& value) {
     std::size_t i = 0;
     const bool negative = !t.empty() && t[0] == '-';
     if (negative) ++i;
-    // Any 12 bytes make a frame, so a pH may have four whole digits (1677.72 at most).
+    // Any 12 bytes make a frame, so a pH may have four whole digits (1677.72 at most); up to
+    // five are taken, and more make the line no data line.
     int whole = 0, digits = 0;
     while (i < t.size() && isDigit(t[i]) && digits < 5)
         whole = whole * 10 + (t[i++] - '0'), ++digits;
@@ -223,6 +224,67 @@ bool contains(std::string_view text, const std::vector<std::string>& markers) {
 
 }  // namespace
 
+namespace {
+
+// Lists of a stored format are a handful of names; more is a damaged file.
+constexpr quint32 MostNames = 256;
+
+void writeNames(QDataStream& out, const std::vector<std::string>& names) {
+    out << quint32(names.size());
+    for (const std::string& name : names) out << QByteArray::fromStdString(name);
+}
+
+void readNames(QDataStream& in, std::vector<std::string>& names) {
+    quint32 n = 0;
+    in >> n;
+    if (n > MostNames) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return;
+    }
+    names.clear();
+    for (quint32 k = 0; k < n && in.status() == QDataStream::Ok; ++k) {
+        QByteArray name;
+        in >> name;
+        names.push_back(name.toStdString());
+    }
+}
+
+}  // namespace
+
+QDataStream& operator<<(QDataStream& out, const LineFormat& f) {
+    out << quint8(f.order) << f.twelveHour;
+    writeNames(out, f.amMarkers);
+    writeNames(out, f.pmMarkers);
+    out << quint32(f.monthNames.size());
+    for (const auto& [name, month] : f.monthNames)
+        out << QByteArray::fromStdString(name) << qint32(month);
+    return out;
+}
+
+QDataStream& operator>>(QDataStream& in, LineFormat& f) {
+    quint8 order = 0;
+    in >> order >> f.twelveHour;
+    if (order > quint8(DateOrder::YearMonthDay)) in.setStatus(QDataStream::ReadCorruptData);
+    f.order = static_cast<DateOrder>(order);
+    readNames(in, f.amMarkers);
+    readNames(in, f.pmMarkers);
+    quint32 n = 0;
+    in >> n;
+    if (n > MostNames) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return in;
+    }
+    f.monthNames.clear();
+    for (quint32 k = 0; k < n && in.status() == QDataStream::Ok; ++k) {
+        QByteArray name;
+        qint32 month = 0;
+        in >> name >> month;
+        if (month < 1 || month > 12) in.setStatus(QDataStream::ReadCorruptData);
+        f.monthNames.emplace_back(name.toStdString(), month);
+    }
+    return in;
+}
+
 qint64 daysFromCivil(int y, int m, int d) {
     y -= m <= 2;
     const qint64 era = (y >= 0 ? y : y - 399) / 400;
@@ -274,7 +336,7 @@ LineKind splitLine(std::string_view line, LineItems& items) {
 }
 
 int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird,
-              const MonthNames* monthNames) {
+              const MonthNames* monthNames, int* namedAt) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     int count = 0, value = 0, digits = 0;
@@ -282,6 +344,7 @@ int numbersIn(std::string_view text, int* numbers, int max, const char** endOfTh
         if (monthNames && digits == 0 && count < 3 && isWordByte(*p)) {
             if (const auto month = monthNamed(p, end, *monthNames)) {
                 if (count == 2 && endOfThird) *endOfThird = reinterpret_cast<const char*>(p);
+                if (namedAt) *namedAt = count;
                 numbers[count++] = *month;
                 if (count == max) return count;
             }
@@ -341,6 +404,7 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
         std::array<int, 3> date;
         int hour;
         std::string_view time;
+        int namedAt;  // which number of the date is a month's name, or -1
     };
     std::vector<Sample> samples;
     // The month names of the first locale that reads a date spelling its month; dates are all
@@ -351,11 +415,13 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
         if (splitLine(line, items) != LineKind::Data) continue;
         int n[6];
         const char* timeStart = items.dateTime.data();
-        if (numbersIn(items.dateTime, n, 6, &timeStart, spelled) < 6) {
+        int namedAt = -1;
+        if (numbersIn(items.dateTime, n, 6, &timeStart, spelled, &namedAt) < 6) {
             if (spelled) continue;
             for (const MonthNames& names : knownMonthNames()) {
                 timeStart = items.dateTime.data();
-                if (numbersIn(items.dateTime, n, 6, &timeStart, &names) == 6) {
+                namedAt = -1;
+                if (numbersIn(items.dateTime, n, 6, &timeStart, &names, &namedAt) == 6) {
                     spelled = &names;
                     break;
                 }
@@ -366,7 +432,8 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
         samples.push_back(
             {{n[0], n[1], n[2]},
              n[3],
-             std::string_view(timeStart, static_cast<std::size_t>(textEnd - timeStart))});
+             std::string_view(timeStart, static_cast<std::size_t>(textEnd - timeStart)),
+             namedAt});
     }
     if (samples.empty()) return std::nullopt;
 
@@ -391,9 +458,11 @@ std::optional<LineFormat> detectFormat(const std::vector<std::string_view>& line
          {DateOrder::DayMonthYear, DateOrder::MonthDayYear, DateOrder::YearMonthDay}) {
         Score s{order};
         std::optional<qint64> first, previous, last;
+        // A month's name says where the month is ("1 Jun 2026" is never January the 6th).
+        const int monthAt = order == DateOrder::MonthDayYear ? 0 : 1;
         for (const Sample& sample : samples) {
             const auto date = civil(sample.date.data(), order);
-            if (!date) continue;
+            if (!date || (sample.namedAt >= 0 && sample.namedAt != monthAt)) continue;
             ++s.valid;
             const qint64 day = daysFromCivil((*date)[0], (*date)[1], (*date)[2]);
             if (previous && day < *previous) --s.forwards;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDataStream>
 #include <QtGlobal>
 #include <optional>
 #include <string>
@@ -27,8 +28,14 @@ struct LineFormat {
     bool operator==(const LineFormat&) const = default;
 };
 
-// One data line: the wall-clock time it shows, as seconds since 1970 with no time zone (the
-// file has none), and the values the history shows.
+// The whole format, kept with a log's summary: every field goes through this one pair, so that
+// a format read back reads the file as the one detected did.
+QDataStream& operator<<(QDataStream& out, const LineFormat& format);
+QDataStream& operator>>(QDataStream& in, LineFormat& format);
+
+// One data line and the values the history shows. Its time as parsed is the wall-clock time it
+// shows, as seconds since 1970 with no time zone (the file has none); a summary's lines carry
+// their real moment instead (LocalClock).
 struct LogLine {
     qint64 time = 0;
     qint16 ph = 0;      // measured pH, hundredths
@@ -51,9 +58,10 @@ struct LineItems {
 LineKind splitLine(std::string_view line, LineItems& items);
 
 // The numbers in the text of a date and time, in any script's decimal digits; up to max. A
-// word among monthNames counts as its month's number.
+// word among monthNames counts as its month's number, and namedAt says which number it was.
 int numbersIn(std::string_view text, int* numbers, int max, const char** endOfThird = nullptr,
-              const std::vector<std::pair<std::string, int>>* monthNames = nullptr);
+              const std::vector<std::pair<std::string, int>>* monthNames = nullptr,
+              int* namedAt = nullptr);
 
 // A data line's time in the given formats, if it is a real date and time.
 std::optional<qint64> lineTime(const LineItems& items, const LineFormat& format);

@@ -12,12 +12,15 @@
 #include <climits>
 #include <cstring>
 
+#include "LocalClock.h"
+
 namespace history {
 
 namespace {
 
 constexpr quint32 CacheMagic = 0x56484953;
-constexpr quint32 CacheVersion = 4;
+// Changes with anything stored: a summary of another version is made again.
+constexpr quint32 CacheVersion = 5;
 constexpr qint64 ChunkSize = 8 << 20;
 constexpr int Witness = 256;  // bytes kept of the head and before readTo
 
@@ -33,7 +36,7 @@ public:
             // lines and whenever a pause looks long against it.
             if (dt < 0 || (s_.recentCount > 0 && dt > gapThreshold(pace_) &&
                            dt > gapThreshold(pace_ = recentPace())))
-                s_.gaps.push_back({s_.lastTime, line.time});
+                addGap({s_.lastTime, line.time});
             if (dt >= 0) {
                 ++s_.intervals[intervalBin(dt)];
                 s_.recent[static_cast<std::size_t>(s_.recentCount % 8)] =
@@ -41,8 +44,8 @@ public:
                 if (++s_.recentCount % 8 == 0 || s_.recentCount < 8) pace_ = recentPace();
             }
         }
-        const qint32 minute = static_cast<qint32>(
-            line.time >= 0 ? line.time / BucketSeconds : (line.time + 1) / BucketSeconds - 1);
+        const qint64 minute =
+            line.time >= 0 ? line.time / BucketSeconds : (line.time + 1) / BucketSeconds - 1;
         // A step back in time stays in the minute it happened in, so the minutes stay in
         // order and can be searched.
         if (s_.buckets.empty() || minute > s_.buckets.back().minute) {
@@ -67,6 +70,16 @@ public:
     }
 
 private:
+    // In order, whatever the order of the lines: after the clock was set back, a gap's lines
+    // lie before those of the gaps already found.
+    void addGap(Gap gap) {
+        const auto key = [](const Gap& g) { return std::pair(g.after, g.before); };
+        s_.gaps.insert(
+            std::upper_bound(s_.gaps.begin(), s_.gaps.end(), gap,
+                             [&](const Gap& a, const Gap& b) { return key(a) < key(b); }),
+            gap);
+    }
+
     // The median of the last intervals.
     int recentPace() const {
         const auto n = static_cast<std::size_t>(std::min<qint64>(s_.recentCount, 8));
@@ -179,6 +192,8 @@ bool readFile(Summary& s, const Progress& progress, const std::atomic_bool* canc
     }
     if (s.head.size() < Witness) s.head = bytesAt(file, 0, Witness);
 
+    LocalClock clock;
+    if (s.zone.isEmpty()) s.zone = clock.zoneId();
     Builder builder(s);
     std::vector<char> buffer(static_cast<std::size_t>(ChunkSize));
     qint64 at = s.readTo;  // file offset of buffer[0]
@@ -198,8 +213,10 @@ bool readFile(Summary& s, const Progress& progress, const std::atomic_bool* canc
             const qint64 offset = at + (p - buffer.data());
             switch (splitLine(line, items)) {
                 case LineKind::Data:
-                    if (const auto time = s.format ? lineTime(items, *s.format) : std::nullopt) {
-                        builder.add(offset, {*time, items.ph, items.target, items.valveOpen});
+                    if (const auto wall = s.format ? lineTime(items, *s.format) : std::nullopt) {
+                        const qint64 time = clock.realTime(
+                            *wall, s.lines > 0 ? std::optional(s.lastTime) : std::nullopt);
+                        builder.add(offset, {time, items.ph, items.target, items.valveOpen});
                         break;
                     }
                     ++s.unreadable;
@@ -258,15 +275,9 @@ bool saveCached(const Summary& s) {
     if (!file.open(QIODevice::WriteOnly)) return false;
     QDataStream out(&file);
     out << CacheMagic << CacheVersion << s.path << s.fileSize << s.modified << s.head << s.tail
-        << s.readTo << s.lines << s.unreadable << s.lastTime;
+        << s.readTo << s.lines << s.unreadable << s.lastTime << s.zone;
     out << bool(s.format);
-    if (s.format) {
-        out << quint8(s.format->order) << s.format->twelveHour;
-        for (const auto* list : {&s.format->amMarkers, &s.format->pmMarkers}) {
-            out << quint32(list->size());
-            for (const std::string& m : *list) out << QByteArray::fromStdString(m);
-        }
-    }
+    if (s.format) out << *s.format;
     for (qint64 n : s.intervals) out << n;
     for (qint32 n : s.recent) out << n;
     out << s.recentCount;
@@ -288,26 +299,11 @@ std::optional<Summary> loadCached(const QString& logPath) {
     if (magic != CacheMagic || version != CacheVersion) return std::nullopt;
     Summary s;
     in >> s.path >> s.fileSize >> s.modified >> s.head >> s.tail >> s.readTo >> s.lines >>
-        s.unreadable >> s.lastTime;
+        s.unreadable >> s.lastTime >> s.zone;
     if (s.path != QFileInfo(logPath).absoluteFilePath()) return std::nullopt;
     bool hasFormat = false;
     in >> hasFormat;
-    if (hasFormat) {
-        LineFormat f;
-        quint8 order = 0;
-        in >> order >> f.twelveHour;
-        f.order = static_cast<DateOrder>(std::min<quint8>(order, 2));
-        for (auto* list : {&f.amMarkers, &f.pmMarkers}) {
-            quint32 n = 0;
-            in >> n;
-            for (quint32 k = 0; k < n && k < 64; ++k) {
-                QByteArray m;
-                in >> m;
-                list->push_back(m.toStdString());
-            }
-        }
-        s.format = f;
-    }
+    if (hasFormat) in >> s.format.emplace();
     for (qint64& n : s.intervals) in >> n;
     for (qint32& n : s.recent) in >> n;
     in >> s.recentCount;
@@ -357,7 +353,9 @@ std::optional<Summary> loadSummary(const QString& path, const Progress& progress
     const qint64 modified = info.lastModified().toMSecsSinceEpoch();
     Summary s;
     s.path = info.absoluteFilePath();
-    if (auto cached = loadCached(path); cached && sameFileGrown(*cached)) {
+    // Times placed in another zone would all be off: read afresh.
+    if (auto cached = loadCached(path);
+        cached && cached->zone == LocalClock().zoneId() && sameFileGrown(*cached)) {
         if (cached->fileSize == info.size() && cached->modified == modified) return cached;
         s = std::move(*cached);
     }
@@ -393,6 +391,10 @@ LinesRead readLines(const Summary& s, qint64 from, qint64 to, std::size_t max) {
     const QByteArray bytes = file.read(end - begin);
     const char* p = bytes.constData();
     const char* stop = p + bytes.size();
+    LocalClock clock;
+    // Just before the first minute read: in an hour a clock change repeats, its first line
+    // then falls in that minute's pass.
+    qint64 before = s.buckets[first].minute * BucketSeconds - 1;
     while (p < stop) {
         const char* nl = static_cast<const char*>(std::memchr(p, '\n', stop - p));
         if (!nl) break;
@@ -402,6 +404,7 @@ LinesRead readLines(const Summary& s, qint64 from, qint64 to, std::size_t max) {
                 result.complete = false;
                 break;
             }
+            line->time = before = clock.realTime(line->time, before);
             result.lines.push_back(*line);
         }
         p = nl + 1;

@@ -21,7 +21,9 @@ constexpr qint64 BucketSeconds = 60;
 
 struct Bucket {
     qint64 offset = 0;  // of the first line in the file
-    qint32 minute = 0;  // wall-clock minutes since 1970
+    // Real minutes since 1970, UTC: 64 bits, as the dates read run to the year 9999 (the struct
+    // keeps its size, the padding after a 32-bit count had the room).
+    qint64 minute = 0;
     qint32 lines = 0;
     qint32 valveOpen = 0;  // lines with the valve open
     qint16 phMin = 0, phMax = 0, phFirst = 0, phLast = 0;
@@ -29,7 +31,9 @@ struct Bucket {
 };
 
 // A pause between two lines longer than a few of the log's usual intervals, or a step back
-// in time (the clock put back): the curves stop at one and start again at the other.
+// in time that no clock change explains (the clock set back by hand): the curves stop at one
+// and start again at the other. Times are real moments; a summary keeps its gaps in order of
+// `after`, then `before`, for isGap to search.
 struct Gap {
     qint64 before = 0;  // time of the line before
     qint64 after = 0;   // time of the line after
@@ -39,10 +43,11 @@ struct Summary {
     QString path;
     qint64 fileSize = 0;  // when last read
     qint64 modified = 0;  // ms since 1970
-    QByteArray head;      // hash of the file's first bytes: the same file, grown
-    QByteArray tail;      // hash of the bytes before readTo: nothing before it rewritten
+    QByteArray head;      // the file's first bytes (up to 256): the same file, grown
+    QByteArray tail;      // the bytes just before readTo: nothing before it rewritten
     qint64 readTo = 0;    // end of the last whole line read
     std::optional<LineFormat> format;
+    QByteArray zone;  // the time zone the lines' real moments were worked out in
 
     std::vector<Bucket> buckets;
     std::vector<Gap> gaps;
@@ -55,7 +60,7 @@ struct Summary {
     qint64 recentCount = 0;  // intervals seen; the next goes to recent[recentCount % 8]
     qint64 lines = 0;        // data lines
     qint64 unreadable = 0;   // lines that are neither data nor a header
-    qint64 lastTime = 0;     // of the last data line
+    qint64 lastTime = 0;     // real moment of the last data line
 
     qint64 firstTime() const { return buckets.empty() ? 0 : qint64(buckets.front().minute) * 60; }
     // The median of the intervals between lines: the log's own pace.

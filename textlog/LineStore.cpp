@@ -55,6 +55,7 @@ void LineStore::append(QStringView line) {
     if (memory_.size() > MemoryLines) {
         memory_.pop_front();
         ++dropped_;
+        renumbered();
     }
     if (++sinceRetry_ >= RetryLines) retrySpool();
 }
@@ -105,6 +106,7 @@ void LineStore::takeUnwrittenIntoMemory() {
     unwrittenLines_ = 0;
     // Lines already kept in memory are newer than these.
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) memory_.push_front(std::move(*it));
+    if (memory_.size() > MemoryLines) renumbered();
     while (memory_.size() > MemoryLines) {
         memory_.pop_front();
         ++dropped_;
@@ -116,8 +118,15 @@ void LineStore::takeUnwrittenIntoMemory() {
         spooled_ = 0;
         written_ = 0;
         index_.clear();
-        for (Chunk& c : chunks_) c = Chunk();
+        renumbered();
     }
+}
+
+void LineStore::renumbered() {
+    ++generation_;
+    // A chunk kept by its number may hold lines that now have other numbers: once the spool
+    // takes the kept lines again, they land where others were read before.
+    for (Chunk& c : chunks_) c = Chunk();
 }
 
 void LineStore::retrySpool() {
@@ -221,7 +230,7 @@ void LineStore::clear() {
     memory_ = {};
     dropped_ = 0;
     sinceRetry_ = 0;
-    for (Chunk& c : chunks_) c = Chunk();
+    renumbered();
 }
 
 }  // namespace textlog

@@ -44,6 +44,9 @@ public:
     bool inMemoryOnly() const { return !memory_.empty() || spoolBroken_; }
     // Lines dropped because the disk refused them and memory was full.
     qint64 dropped() const { return dropped_; }
+    // Changes whenever a line number may now stand for another line: lines were dropped from
+    // before it. Whoever keeps lines by number (a view, a cache) reads them again then.
+    quint64 generation() const { return generation_; }
 
 private:
     struct Chunk {
@@ -60,6 +63,7 @@ private:
     qint64 lineOffset(qint64 line) const;
     const QStringList& chunk(qint64 number) const;
     qint64 spoolEnd() const { return written_ + unwritten_.size(); }
+    void renumbered();
 
     QString folder_;
     std::unique_ptr<QTemporaryFile> spool_;
@@ -71,6 +75,7 @@ private:
     std::vector<qint64> index_;      // where line k * IndexStep starts
     std::deque<QByteArray> memory_;  // UTF-8 lines after the spooled ones, while it is refused
     qint64 dropped_ = 0;
+    quint64 generation_ = 0;
     qint64 sinceRetry_ = 0;  // lines kept in memory since the spool was last tried
     mutable std::array<Chunk, 4> chunks_;
     mutable std::size_t nextChunk_ = 0;

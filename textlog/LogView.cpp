@@ -117,11 +117,19 @@ qreal LogView::lineWidth(QStringView line) const {
 }
 
 void LogView::setLines(qint64 lines, const QString& tail, qreal widest, bool quiet) {
-    // New lines start where the unfinished one was; everything above it stays as it is.
-    const qint64 firstChanged = lines != lines_ || tail != tail_ ? lines_ : -1;
+    // New lines start where the unfinished one was; everything above it stays as it is, unless
+    // the store dropped lines: with memory full, every new line moves the others up by one
+    // while their count stays the same.
+    const bool renumbered = store_.generation() != generation_;
+    generation_ = store_.generation();
+    const qint64 firstChanged = renumbered ? 0 : lines != lines_ || tail != tail_ ? lines_ : -1;
     lines_ = lines;
     tail_ = tail;
     widest_ = widest;
+    if (renumbered) {
+        layouts_.clear();
+        setSelection(anchor_, cursor_);  // within the lines there are now; paints all anew
+    }
     if (quiet) return;
     updateScrollBars();
     if (firstChanged < 0) return;
@@ -132,6 +140,7 @@ void LogView::setLines(qint64 lines, const QString& tail, qreal widest, bool qui
 }
 
 void LogView::clear() {
+    generation_ = store_.generation();
     lines_ = 0;
     tail_.clear();
     widest_ = 0;

@@ -28,7 +28,8 @@ public:
     // The view shows the store's first `lines` lines and after them the unfinished tail; lines
     // the store holds beyond them wait for the next call. The caller measures each line as it
     // comes (lineWidth) and passes the widest so far. A quiet update leaves the scroll bars as
-    // they are until updateScrollBars: nothing on screen changes.
+    // they are until updateScrollBars: nothing on screen changes, unless the store has dropped
+    // lines since (its generation), which moves every later line up: then all is painted anew.
     void setLines(qint64 lines, const QString& tail, qreal widest, bool quiet);
     void updateScrollBars();
     void clear();
@@ -81,6 +82,7 @@ private:
     QByteArray selectedUtf8() const;
 
     const LineStore& store_;
+    quint64 generation_ = 0;  // the store's, when its lines were last shown
     qint64 lines_ = 0;
     QString tail_;
     qreal widest_ = 0;

@@ -35,11 +35,11 @@ TEST(AlarmMarks, TheLogGivesTheSpanFromTheRaiseToTheClearWithTheProgramsRules) {
         SCOPED_TRACE(lowSeconds);
         std::vector<history::LogLine> lines;
         for (const Entry& e : night(lowSeconds))
-            lines.push_back({wall(e.time), static_cast<qint16>(e.ph), static_cast<qint16>(e.target),
-                             e.valveOpen});
+            lines.push_back({moment(e.time), static_cast<qint16>(e.ph),
+                             static_cast<qint16>(e.target), e.valveOpen});
         history::AlarmMarker marker({});
         marker.feed(lines);
-        const qint64 start = wall(Night) + 600;
+        const qint64 start = moment(Night) + 600;
         if (lowSeconds < 300) {
             // Low for 4 min 59 s, then an odd line far out of range: nothing to mark.
             EXPECT_TRUE(marker.marks().empty());
@@ -73,8 +73,8 @@ TEST_F(AlarmMarksFile, TheWindowMarksThePastAlarmsAndReadsOnAsTheLogGrows) {
     window.resize(1000, 560);
     window.show();
     ASSERT_TRUE(shown.wait(10000));
-    const qint64 raised = wall(Night) + 900;
-    const qint64 last = wall(entries.back().time);
+    const qint64 raised = moment(Night) + 900;
+    const qint64 last = moment(entries.back().time);
     EXPECT_EQ(window.plot()->alarmMarks(), (std::vector<AlarmMark>{{Alarm::Low, {raised, last}}}));
 
     // Drawn as a red band along the top of the plot over that span, and nowhere else.
@@ -98,7 +98,7 @@ TEST_F(AlarmMarksFile, WithAKhThePointedLineShowsItsCo2) {
     touch(path, Night.addSecs(59));
     history::Summary summary = *history::loadSummary(path);
     QImage withKh(1000, 500, QImage::Format_RGB32), without = withKh;
-    const history::LogLine pointed{wall(Night) + 30, 700, 720, false};
+    const history::LogLine pointed{moment(Night) + 30, 700, 720, false};
     history::drawHistory(withKh, summary, history::wholeSpan(summary), {pointed, 4.0});
     history::drawHistory(without, summary, history::wholeSpan(summary), {pointed, {}});
     // The readout's right end: empty without a KH, "CO2: 12,0 mg/l" with one.

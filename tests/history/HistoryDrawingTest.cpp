@@ -46,7 +46,7 @@ TEST_F(HistoryDrawingTest, OneSampleDipIsKeptInItsColumn) {
     append(path, headerLine() + lines(entries, locale));
     const auto s = history::loadSummary(path);
     ASSERT_TRUE(s);
-    const qint64 noon = wall(day) + 43200;
+    const qint64 noon = moment(day) + 43200;
     for (const history::Span span :
          {history::wholeSpan(*s), history::Span{noon - 3600, noon + 3600}}) {
         const auto columns = history::columnsFor(*s, span, 600);
@@ -80,10 +80,10 @@ TEST_F(HistoryDrawingTest, ExportShowsTheDipTheGapAndTheTargetWhereTheyFall) {
     ASSERT_EQ(image.size(), QSize(1200, 600));
 
     const auto s = history::loadSummary(path);
-    const history::Span span{wall(day), wall(day) + 86400};
+    const history::Span span{moment(day), moment(day) + 86400};
     const auto layout = history::layoutFor(image.size(), span, history::columnsFor(*s, span, 1200));
     const QRect plot = layout.plot;
-    const auto at = [&](int h, int m) { return layout.x(wall(day) + h * 3600 + m * 60); };
+    const auto at = [&](int h, int m) { return layout.x(moment(day) + h * 3600 + m * 60); };
     EXPECT_TRUE(isColour(image, 2, 2, bgr::Black));
     EXPECT_TRUE(isColour(image, plot.left(), plot.top() + 40, bgr::LightGrey));
     EXPECT_TRUE(isColour(image, plot.right(), plot.top() + 40, bgr::LightGrey));
@@ -128,14 +128,14 @@ TEST_F(HistoryDrawingTest, WindowShowsTheFileAndFollowsItsGrowth) {
     for (int x = 0; x < picture.width(); ++x)
         yellow += countInColumn(picture, x, picture.rect(), bgr::Yellow);
     EXPECT_GT(yellow, 0);
-    EXPECT_EQ(window.plot()->span().from, wall(day));
+    EXPECT_EQ(window.plot()->span().from, moment(day));
     EXPECT_EQ(window.findChild<QLabel*>()->text(),
               QStringLiteral("1 line could not be read and was left out."));
 
     const auto more = steady(day.addSecs(600), 600, 1);
     append(path, lines(more, locale));
     ASSERT_TRUE(shown.wait(10000));
-    EXPECT_GE(window.plot()->span().to, wall(more.back().time));
+    EXPECT_GE(window.plot()->span().to, moment(more.back().time));
 }
 
 // The pH scale fits what is shown with four to ten round steps: a steady tank, a wide swing,
@@ -169,7 +169,7 @@ TEST_F(HistoryDrawingTest, SparseCurveRunsOutToTheEdgesButNotOverAGap) {
     append(path, headerLine() + lines(entries, locale));
     const auto s = history::loadSummary(path);
     ASSERT_TRUE(s);
-    const qint64 t0 = wall(day);
+    const qint64 t0 = moment(day);
     const auto columns = history::columnsFor(*s, {t0 + 300, t0 + 3900}, 360);
     ASSERT_TRUE(columns.front().data);
     EXPECT_EQ(columns.front().phFirst, 705);  // halfway from 7.00 to 7.10

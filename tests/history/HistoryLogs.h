@@ -61,11 +61,9 @@ inline void touch(const QString& path, const QDateTime& last) {
     file.setFileTime(last, QFileDevice::FileModificationTime);
 }
 
-// A wall-clock time as the reader counts it.
-inline qint64 wall(const QDateTime& t) {
-    const QDate d = t.date();
-    return history::daysFromCivil(d.year(), d.month(), d.day()) * 86400 +
-           t.time().msecsSinceStartOfDay() / 1000;
+// A local time's real moment, where the history places a line that shows it.
+inline qint64 moment(const QDateTime& t) {
+    return t.toSecsSinceEpoch();
 }
 
 }  // namespace historytest

@@ -40,8 +40,8 @@ TEST(HistoryPlot, WheelDragAndPointingMoveThroughTheLog) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
     const auto layoutNow = [&] { return history::layoutFor(plot.size(), plot.span(), {}); };
     const history::Span whole = plot.span();
-    EXPECT_EQ(whole.from, wall(start));
-    const qint64 dip = wall(start) + 3600;
+    EXPECT_EQ(whole.from, moment(start));
+    const qint64 dip = moment(start) + 3600;
     const int y = plot.height() / 2;
 
     // Pointing.

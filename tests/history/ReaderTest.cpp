@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "HistoryLogs.h"
+#include "history/HistoryDrawing.h"
 #include "history/Summary.h"
 
 using namespace historytest;
@@ -28,7 +29,8 @@ QByteArray fileHash(const QString& path) {
 }  // namespace
 
 // A log in one locale: a stretch across noon, a line torn by a power cut, a garbage line,
-// then a restart the next afternoon that appends without a header.
+// then a restart the next afternoon that appends without a header; opened again from the
+// cache, and grown.
 TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     const QLocale locale{QString::fromLatin1(GetParam())};
     const QDateTime start(QDate(2026, 12, 9), QTime(11, 59, 0));
@@ -49,14 +51,14 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->lines, 340);
     EXPECT_EQ(s->unreadable, 2);
-    EXPECT_EQ(s->firstTime(), wall(start));
-    EXPECT_EQ(s->lastTime, wall(second.back().time));
+    EXPECT_EQ(s->firstTime(), moment(start));
+    EXPECT_EQ(s->lastTime, moment(second.back().time));
     ASSERT_EQ(s->gaps.size(), 1u);
-    EXPECT_EQ(s->gaps[0].before, wall(first.back().time));
-    EXPECT_EQ(s->gaps[0].after, wall(restart));
+    EXPECT_EQ(s->gaps[0].before, moment(first.back().time));
+    EXPECT_EQ(s->gaps[0].after, moment(restart));
 
     // The afternoon lines read as afternoon, with their values.
-    const qint64 dip = wall(first[90].time);
+    const qint64 dip = moment(first[90].time);
     const auto read = history::readLines(*s, dip, dip + 1, 1000);
     const auto at = std::find_if(read.lines.begin(), read.lines.end(),
                                  [&](const history::LogLine& l) { return l.time == dip; });
@@ -64,20 +66,35 @@ TEST_P(ReaderTest, ReadsTheLocaleAcrossRestartsTornAndGarbageLines) {
     EXPECT_EQ(at->ph, 685);
     EXPECT_EQ(at->target, 720);
     const auto nonsense = std::find_if(read.lines.begin(), read.lines.end(), [&](const auto& l) {
-        return l.time == wall(first[100].time);
+        return l.time == moment(first[100].time);
     });
     ASSERT_NE(nonsense, read.lines.end());
     EXPECT_EQ(nonsense->ph, 32767);
     const auto last = history::readLines(*s, s->lastTime, s->lastTime + 1, 1000);
     ASSERT_FALSE(last.lines.empty());
-    EXPECT_EQ(last.lines.back().time, wall(second.back().time));
+    EXPECT_EQ(last.lines.back().time, moment(second.back().time));
     EXPECT_EQ(last.lines.back().ph, 712);
     EXPECT_TRUE(last.lines.back().valveOpen);
     EXPECT_EQ(fileHash(path), before) << "reading wrote to the log";
+
+    // Opened again, its summary from the cache, then grown: read as it was the first time.
+    const auto reopened = history::loadSummary(path);
+    ASSERT_TRUE(reopened && reopened->format);
+    EXPECT_EQ(*reopened->format, *s->format);
+    EXPECT_EQ(history::columnsFor(*reopened, {dip - 60, dip + 60}, 120)[60].phLo, 685);
+    const auto third = steady(restart.addSecs(100), 60, 1);
+    append(path, lines(third, locale));
+    touch(path, third.back().time);
+    const auto grown = history::loadSummary(path);
+    ASSERT_TRUE(grown);
+    EXPECT_EQ(grown->lines, 400);
+    EXPECT_EQ(grown->unreadable, 2);
+    EXPECT_EQ(grown->lastTime, moment(third.back().time));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, ReaderTest,
-                         ::testing::Values("en_US", "de_DE", "fi_FI", "en_CA", "ko_KR", "ar_EG", "C"),
+                         ::testing::Values("en_US", "de_DE", "fi_FI", "en_CA", "ko_KR", "ar_EG",
+                                           "C"),
                          [](const auto& info) { return std::string(info.param); });
 
 // A pause is a gap when it lasts more than a few of the log's usual intervals: a missed line
@@ -160,7 +177,7 @@ TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
     for (const Summary* s : {&*grown, &*fresh}) {
         EXPECT_EQ(s->lines, 5000);
         EXPECT_EQ(s->unreadable, 0);
-        EXPECT_EQ(s->lastTime, wall(b.back().time));
+        EXPECT_EQ(s->lastTime, moment(b.back().time));
         EXPECT_TRUE(s->gaps.empty());
     }
     EXPECT_EQ(grown->buckets.size(), fresh->buckets.size());
@@ -175,7 +192,7 @@ TEST(SummaryCache, KeptReadOnWhenGrownAndMadeAgainWhenReplaced) {
     const auto replaced = history::loadSummary(path);
     ASSERT_TRUE(replaced);
     EXPECT_EQ(replaced->lines, 10);
-    EXPECT_EQ(replaced->firstTime(), wall(t0.addDays(3)));
+    EXPECT_EQ(replaced->firstTime(), moment(t0.addDays(3)));
 
     // A log that is gone leaves no summary behind once another is read.
     ASSERT_TRUE(QFile::exists(history::cacheFile(path)));
@@ -201,8 +218,41 @@ TEST(DateOrder, DayAndMonthToldApartByTheDaysALogSpans) {
         append(path, headerLine() + lines(week, writer));
         const auto s = history::loadSummary(path);
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->firstTime(), wall(week.front().time)) << writer.name().toStdString();
-        EXPECT_EQ(s->lastTime, wall(week.back().time)) << writer.name().toStdString();
+        EXPECT_EQ(s->firstTime(), moment(week.front().time)) << writer.name().toStdString();
+        EXPECT_EQ(s->lastTime, moment(week.back().time)) << writer.name().toStdString();
     }
+    // A month written as a name is the month, whatever the user's order: a day of a log
+    // written with no locale ("1 Jun 2026") read by a US user is no January the 6th.
+    const QString spelled = dir.filePath(QStringLiteral("c.txt"));
+    const auto day = steady(QDateTime(QDate(2026, 6, 1), QTime(8, 0)), 100, 60);
+    append(spelled, headerLine() + lines(day, QLocale::c()));
+    const auto c = history::loadSummary(spelled);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->firstTime(), moment(day.front().time));
     QLocale::setDefault(us);
+}
+
+// Dates run to the year 9999: a log dated far ahead keeps its minutes in order and its lines
+// where they fall, and a picture with no room draws nothing rather than out of bounds.
+TEST(FarDates, MinutesBeyondThe32BitRangeKeepTheirOrder) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("far.txt"));
+    const QDateTime start(QDate(9000, 6, 1), QTime(10, 0, 0));
+    auto entries = steady(start, 300, 1);
+    entries[150].ph = 640;
+    append(path, headerLine() + lines(entries, QLocale::c()));
+    const auto s = history::loadSummary(path);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->lines, 300);
+    EXPECT_EQ(s->firstTime(), moment(start));
+    EXPECT_EQ(s->buckets.size(), 5u);
+    const qint64 dip = moment(entries[150].time);
+    for (const auto& span : {history::Span{dip - 60, dip + 60}, history::wholeSpan(*s)}) {
+        const auto columns = history::columnsFor(*s, span, 120);
+        EXPECT_EQ(columns[std::size_t((dip - span.from) * 120 / span.length())].phLo, 640);
+        EXPECT_TRUE(history::columnsFor(*s, span, 0).empty());
+    }
+    const auto read = history::readLines(*s, dip, dip + 1, 1000);
+    EXPECT_TRUE(history::columnsFromLines(read.lines, s->gaps, {dip - 60, dip + 60}, 0).empty());
 }

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -211,4 +212,56 @@ TEST(LongLog, CloseGivesBackTheSpoolAndTheNextLinesStartAfresh) {
     form.show();
     EXPECT_EQ(form.text(), "next\r\n");
     EXPECT_EQ(form.RichTextBox1->lineText(0), "next");
+}
+
+// The disk refuses every line and memory is full: each new line drops the oldest kept one, so
+// the count stays put while the lines move up. The view at the end still paints the newest
+// line as it comes, Select All and Copy end with it, and once the disk takes lines again no
+// line read before shows another's text.
+TEST(LongLog, WithDiskAndMemoryFullTheWindowStillShowsTheNewestLine) {
+    QTemporaryDir spool;
+    FileSizeLimit limit;
+    textlog::Form2 form(nullptr, nullptr, spool.path());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    textlog::LogView* view = form.RichTextBox1;
+    limit.set(0);
+    feed(form, 0, 64);
+    form.flushPendingLines();
+    ASSERT_EQ(view->lineText(10), numberedLine(10));
+
+    int next = textlog::LineStore::MemoryLines + 20000;
+    feed(form, 64, next);
+    form.flushPendingLines();
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QTest::qWait(20);
+    // What is on screen, against what a paint of the view as it is now gives.
+    const auto onScreen = [&] {
+        const QPoint at = view->viewport()->mapTo(&form, QPoint(0, 0));
+        return form.screen()
+            ->grabWindow(form.winId(), at.x(), at.y(), view->viewport()->width(),
+                         view->viewport()->height())
+            .toImage();
+    };
+    for (int round = 0; round < 3; ++round, ++next) {
+        feed(form, next, next + 1);
+        form.flushPendingLines();
+        QTest::qWait(20);
+        EXPECT_EQ(view->lineText(view->lastVisibleLine() - 1), numberedLine(next));
+        EXPECT_EQ(onScreen(), view->viewport()->grab().toImage()) << "round " << round;
+    }
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(copied.endsWith(crlfLines(next - 3, next))) << copied.right(200).toStdString();
+    EXPECT_EQ(copied, form.text());
+
+    limit.set(RLIM_INFINITY);
+    feed(form, next, next + 300);
+    next += 300;
+    form.flushPendingLines();
+    const QStringList text = form.text().split(QStringLiteral("\r\n"));
+    ASSERT_EQ(view->lineCount(), text.size());
+    EXPECT_EQ(view->lineText(10), text[10]);
+    EXPECT_EQ(view->lineText(view->lineCount() - 2), numberedLine(next - 1));
 }
