@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "BrokerUrl.h"
@@ -24,6 +26,8 @@ struct Outbox {
     QMutex mutex;
     std::optional<QByteArray> state;
     std::optional<QByteArray> link;
+    // The alarms' states by topic, each the newest.
+    std::map<QByteArray, QByteArray> alarms;
     bool wakePosted = false;  // a collect() is on its way; no need to post another
 };
 
@@ -44,7 +48,7 @@ public:
     // reaches the broker within this time, and the window's thread never has to wake us.
     static constexpr int CollectIntervalMs = 1000;
 
-    BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version);
+    BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version, Extras extras = {});
     ~BrokerConnection() override;
 
     // On the connection's thread.
@@ -77,6 +81,7 @@ private:
     const BrokerSettings settings_;
     Outbox& outbox_;
     const QString version_;
+    const Extras extras_;
     const Topics topics_;
 
     mosquitto* client_ = nullptr;
@@ -94,6 +99,8 @@ private:
 
     QByteArray state_, link_;
     bool stateDirty_ = false, linkDirty_ = false;
+    std::map<QByteArray, QByteArray> alarms_;
+    std::set<QByteArray> alarmsDirty_;
     int stateMid_ = 0;  // the state message still being written, if any
 };
 
