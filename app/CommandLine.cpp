@@ -227,6 +227,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     parser.addOptions({watch.log, watch.interval, watch.headless, mqttOptions.url, mqttOptions.id,
                        mqttOptions.ca, history.history, history.exportPng, history.from,
                        history.to});
+    const AlarmOptions alarmOptions;
+    parser.addOptions(alarmOptions.all());
 
     if (!parser.parse(withoutQtOptions(arguments))) return failure(parser.errorText());
     if (parser.isSet(help)) {
@@ -237,8 +239,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     }
 
     if (auto missing =
-            missingValue(parser, {&watch.log, &watch.interval, &mqttOptions.url, &mqttOptions.id,
-                                  &mqttOptions.ca, &history.exportPng, &history.from, &history.to}))
+            missingValue(parser,
+                         QList<const QCommandLineOption*>{
+                             &watch.log, &watch.interval, &mqttOptions.url, &mqttOptions.id,
+                             &mqttOptions.ca, &history.exportPng, &history.from, &history.to} +
+                             alarmOptions.each()))
         return failure(*missing);
 
     const QStringList positional = parser.positionalArguments();
@@ -248,14 +253,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
             return failure(QStringLiteral("--%1 goes with --mqtt").arg(companion->names().front()));
     }
 
+    // The same thresholds mark a log's past alarms as the running program raises them.
+    AlarmLine alarmLine;
+    if (auto error = readAlarmOptions(parser, alarmOptions, QLocale(), alarmLine))
+        return failure(*error);
+
     if (parser.isSet(history.history)) {
-        for (const QCommandLineOption* o :
-             {&watch.log, &watch.interval, &watch.headless, &mqttOptions.url}) {
+        for (const QCommandLineOption* o : {&watch.log, &watch.interval, &watch.headless,
+                                            &mqttOptions.url, &alarmOptions.command}) {
             if (parser.isSet(*o))
                 return failure(QStringLiteral("--history shows a log; it takes no --%1")
                                    .arg(o->names().front()));
         }
-        return historyLine(parser, history, positional);
+        ParsedCommandLine parsed = historyLine(parser, history, positional);
+        if (parsed.run) parsed.run->alarms = alarmLine;
+        return parsed;
     }
     for (const QCommandLineOption* o : {&history.exportPng, &history.from, &history.to}) {
         if (parser.isSet(*o))
@@ -263,6 +275,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     }
 
     CommandLine line;
+    line.alarms = alarmLine;
     if (positional.size() > 1)
         return failure(
             QStringLiteral("give at most one serial port, not \"%1\"").arg(positional.join(u' ')));

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "AlarmOptions.h"
 #include "mqtt/BrokerUrl.h"
 
 // The program's command line, read in one place for the whole program.
@@ -40,6 +41,8 @@ struct CommandLine {
     std::optional<QString> historyPath;
     QString pngPath;
     std::optional<QDate> from, to;
+    // The alarms' thresholds and durations, their command and the water's KH.
+    AlarmLine alarms;
 };
 
 // Either a command line to run with, or a text to print and an exit status: the help

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -9,9 +10,12 @@
 #include "CommandLine.h"
 #include "HeadlessFace.h"
 #include "StopSignals.h"
+#include "alarms/AlarmCommand.h"
+#include "alarms/AlarmWatch.h"
 #include "device/MeasurementHistory.h"
 #include "history/Export.h"
 #include "history/HistoryWindow.h"
+#include "mainwindow/AlarmTray.h"
 #include "mainwindow/Form1.h"
 #include "textlog/LogFile.h"
 #include "textlog/LogSession.h"
@@ -43,23 +47,50 @@ QStringList rawArguments(int argc, char** argv) {
     return arguments;
 }
 
-// The publisher hears every frame and the link's state from the station, whichever face it has.
+// The publisher hears every frame, the link's state and the alarms from the station, whichever
+// face it has.
 std::unique_ptr<QObject> publishFrom(station::Station& station, const app::CommandLine& line,
+                                     alarms::AlarmWatch& alarmWatch,
                                      std::function<void(const QString&)> refused) {
 #ifdef VELLICOR_MQTT
     if (!line.broker) return nullptr;
+    mqtt::Extras extras;
+    for (const alarms::Alarm a : alarms::AllAlarms)
+        if (line.alarms.settings.isEnabled(a)) extras.alarms.push_back(a);
+    extras.kh = line.alarms.kh;
     auto publisher =
-        std::make_unique<mqtt::Publisher>(*line.broker, QStringLiteral(VELLICOR_VERSION));
+        std::make_unique<mqtt::Publisher>(*line.broker, QStringLiteral(VELLICOR_VERSION), extras);
     QObject::connect(&station, &station::Station::frameDecoded, publisher.get(),
                      &mqtt::Publisher::frameAccepted);
     QObject::connect(&station, &station::Station::linkStateNamed, publisher.get(),
                      &mqtt::Publisher::setLinkState);
+    QObject::connect(&alarmWatch, &alarms::AlarmWatch::notice, publisher.get(),
+                     [p = publisher.get()](const alarms::AlarmNotice& n) {
+                         p->setAlarm(alarms::alarmKey(n.alarm), n.raised);
+                     });
     QObject::connect(publisher.get(), &mqtt::Publisher::refused, &station, std::move(refused));
     return publisher;
 #else
-    (void)station, (void)line, (void)refused;
+    (void)station, (void)line, (void)alarmWatch, (void)refused;
     return nullptr;
 #endif
+}
+
+// The alarms hear the same frames and link states as the publisher.
+void watchAlarms(station::Station& station, alarms::AlarmWatch& alarmWatch) {
+    QObject::connect(&station, &station::Station::frameDecoded, &alarmWatch,
+                     &alarms::AlarmWatch::frameAccepted);
+    QObject::connect(&station, &station::Station::linkStateNamed, &alarmWatch,
+                     &alarms::AlarmWatch::setLinkState);
+}
+
+std::unique_ptr<alarms::AlarmCommand> alarmCommandFor(const app::CommandLine& line,
+                                                      std::function<void(const QString&)> failed) {
+    if (!line.alarms.command) return nullptr;
+    auto command = std::make_unique<alarms::AlarmCommand>(*line.alarms.command);
+    QObject::connect(command.get(), &alarms::AlarmCommand::failed, command.get(),
+                     std::move(failed));
+    return command;
 }
 
 int runHeadless(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> log) {
@@ -70,7 +101,18 @@ int runHeadless(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> 
                      &app::HeadlessFace::exit);
     QObject::connect(&face, &app::HeadlessFace::exited, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    const auto publisher = publishFrom(face.station, line, [](const QString& reason) {
+    alarms::AlarmWatch alarmWatch(line.alarms.settings);
+    alarmWatch.setPort(*line.portName);
+    watchAlarms(face.station, alarmWatch);
+    const auto command = alarmCommandFor(
+        line, [](const QString& reason) { say(QStringLiteral("vellicor: ") + reason, 1); });
+    // One line for each raise and each clear: a service's journal keeps them.
+    QObject::connect(&alarmWatch, &alarms::AlarmWatch::notice, &alarmWatch,
+                     [&command](const alarms::AlarmNotice& n) {
+                         say(QStringLiteral("vellicor: ") + alarms::noticeLine(n, QLocale()), 1);
+                         if (command) command->run(n);
+                     });
+    const auto publisher = publishFrom(face.station, line, alarmWatch, [](const QString& reason) {
         say(QStringLiteral("vellicor: the MQTT broker: ") + reason, 1);
     });
     if (line.interval) face.setUpdateRate(*line.interval);
@@ -88,7 +130,28 @@ int runWindow(const app::CommandLine& line, std::unique_ptr<textlog::LogFile> lo
                      &mainwindow::Form1::Command7_Click);
     QObject::connect(&form1, &mainwindow::Form1::exited, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    const auto publisher = publishFrom(form1.station(), line, [&form1](const QString& reason) {
+    form1.setHistoryAlarms({line.alarms.settings, line.alarms.kh});
+    station::Station& station = form1.station();
+    alarms::AlarmWatch alarmWatch(line.alarms.settings);
+    // The port in an alarm's facts is the one being watched when it comes.
+    QObject::connect(&station, &station::Station::linkStateNamed, &alarmWatch,
+                     [&] { alarmWatch.setPort(station.MSComm1.CommPort()); });
+    watchAlarms(station, alarmWatch);
+    mainwindow::AlarmTray tray(
+        line.alarms.kh,
+        [&form1](const QString& text) { form1.report(mainwindow::MessageKind::AlarmRaised, text); },
+        QSystemTrayIcon::isSystemTrayAvailable());
+    QObject::connect(&station, &station::Station::frameDecoded, &tray,
+                     &mainwindow::AlarmTray::frameAccepted);
+    const auto command = alarmCommandFor(line, [&form1](const QString& reason) {
+        form1.report(mainwindow::MessageKind::AlarmCommandFailed, reason);
+    });
+    QObject::connect(&alarmWatch, &alarms::AlarmWatch::notice, &tray,
+                     [&](const alarms::AlarmNotice& n) {
+                         tray.notice(n, alarmWatch.anyRaised());
+                         if (command) command->run(n);
+                     });
+    const auto publisher = publishFrom(station, line, alarmWatch, [&form1](const QString& reason) {
         form1.report(mainwindow::MessageKind::MqttRefused, reason);
     });
     if (line.interval) form1.Text1->setText(QString::number(*line.interval));
@@ -105,7 +168,8 @@ int runHistory(const app::CommandLine& line) {
     const std::optional<QString> path =
         line.historyPath ? line.historyPath : history::askLogFile(nullptr);
     if (!path) return 0;
-    history::HistoryWindow window(*path);
+    history::HistoryWindow window(*path, nullptr,
+                                  history::AlarmView{line.alarms.settings, line.alarms.kh});
     window.setAttribute(Qt::WA_QuitOnClose);
     window.show();
     return QApplication::exec();

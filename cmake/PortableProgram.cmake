@@ -4,6 +4,7 @@
 # program is linked, and fails the build with the file and line.
 file(GLOB_RECURSE vellicor_program_sources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/device/*.cpp ${CMAKE_SOURCE_DIR}/device/*.h
+    ${CMAKE_SOURCE_DIR}/alarms/*.cpp ${CMAKE_SOURCE_DIR}/alarms/*.h
     ${CMAKE_SOURCE_DIR}/mainwindow/*.cpp ${CMAKE_SOURCE_DIR}/mainwindow/*.h
     ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h
     ${CMAKE_SOURCE_DIR}/textlog/*.cpp ${CMAKE_SOURCE_DIR}/textlog/*.h

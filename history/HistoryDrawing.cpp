@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "LocalClock.h"
+#include "alarms/AlarmText.h"
 #include "device/NumberText.h"
 #include "graph/GraphDrawing.h"
 
@@ -381,6 +382,13 @@ void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>&
         texts.push_back({490, 3, QStringLiteral("Valve:"), fromBgr(bgr::Orange)});
         texts.push_back({530, 3, l.valveOpen ? QStringLiteral("open") : QStringLiteral("closed"),
                          fromBgr(bgr::Orange)});
+        if (note.kh) {
+            texts.push_back({600, 3, QStringLiteral("CO2:"), labelBlue});
+            texts.push_back({635, 3,
+                             alarms::formatCo2(alarms::co2MgPerLitre(*note.kh, l.ph), locale) +
+                                 QStringLiteral(" mg/l"),
+                             labelBlue});
+        }
     } else {
         texts.push_back({30, 3, QStringLiteral("From:"), orange});
         texts.push_back(

@@ -61,6 +61,7 @@ Layout layoutFor(QSize size, Span span, const std::vector<Column>& columns);
 // What the header says: the pointed line, or else the span shown.
 struct HeaderNote {
     std::optional<LogLine> pointed;
+    std::optional<double> kh;  // the water's KH: the pointed line's CO2 is shown too
 };
 
 void drawHistory(QImage& image, const Layout& layout, const std::vector<Column>& columns,

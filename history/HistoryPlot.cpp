@@ -82,6 +82,12 @@ Layout HistoryPlot::positions() const {
     return layoutFor(size(), span_, {});
 }
 
+void HistoryPlot::setAlarmMarks(std::vector<AlarmMark> marks) {
+    marks_ = std::move(marks);
+    pictureStale_ = true;
+    update();
+}
+
 void HistoryPlot::redraw() {
     if (!summary_) return;
     if (picture_.size() != size()) {
@@ -96,7 +102,8 @@ void HistoryPlot::redraw() {
         pictureStale_ = true;
     }
     if (pictureStale_) {
-        drawHistory(picture_, layout_, columns_, {pointed_});
+        drawHistory(picture_, layout_, columns_, {pointed_, kh_});
+        drawAlarmMarks(picture_, layout_, marks_);
         pictureStale_ = false;
     }
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "AlarmMarks.h"
 #include "HistoryDrawing.h"
 
 // The drawing surface of the history window: shows a span of a summary and lets the user
@@ -18,6 +19,10 @@ public:
     explicit HistoryPlot(QWidget* parent = nullptr);
 
     void setSummary(std::shared_ptr<const Summary> summary);
+    void setAlarmMarks(std::vector<AlarmMark> marks);
+    // With the water's KH, the header shows the CO2 of the pointed line.
+    void setKh(std::optional<double> kh) { kh_ = kh; }
+    const std::vector<AlarmMark>& alarmMarks() const { return marks_; }
     // Follows the end of a growing file when the view reaches it.
     void showLast(qint64 seconds);
     void showWhole();
@@ -53,6 +58,8 @@ private:
     Layout layout_;
     std::vector<Column> columns_;
     std::optional<LogLine> pointed_;
+    std::vector<AlarmMark> marks_;
+    std::optional<double> kh_;
     QImage picture_;
     bool columnsStale_ = true, pictureStale_ = true;
     std::optional<int> dragFrom_;  // zooming to a span

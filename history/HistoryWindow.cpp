@@ -19,13 +19,14 @@ namespace {
 constexpr int WatchMilliseconds = 2000;
 }  // namespace
 
-HistoryWindow::HistoryWindow(const QString& logPath, QWidget* parent)
-    : QWidget(parent), path_(logPath) {
+HistoryWindow::HistoryWindow(const QString& logPath, QWidget* parent, const AlarmView& alarms)
+    : QWidget(parent), path_(logPath), alarms_(alarms) {
     setWindowTitle(QStringLiteral("Vellicor pH history - %1").arg(QFileInfo(logPath).fileName()));
     resize(1000, 560);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     plot_ = new HistoryPlot(this);
+    plot_->setKh(alarms.kh);
     const auto button = [&](const QString& text, const QString& tip, auto action) {
         auto* b = new QPushButton(text, this);
         b->setToolTip(tip);
@@ -78,10 +79,20 @@ void HistoryWindow::startReading() {
             [this, s = std::move(s), error]() mutable {
                 worker_.join();
                 summaryRead(std::move(s), error);
+                if (!marker_) return;
+                plot_->setAlarmMarks(marker_->marks());
+                emit alarmMarksShown();
             },
             Qt::QueuedConnection);
     };
-    worker_ = std::thread([this, path = path_, shown = std::move(shown), report]() mutable {
+    // The curves before the marks, which take a second reading of the whole file.
+    const auto showEarly = [this](Summary s) {
+        QMetaObject::invokeMethod(
+            this, [this, s = std::move(s)]() mutable { summaryRead(std::move(s), QString()); },
+            Qt::QueuedConnection);
+    };
+    worker_ = std::thread([this, path = path_, shown = std::move(shown), report,
+                           showEarly]() mutable {
         int permilleShown = -1;
         const Progress progress = [&](qint64 done, qint64 total) {
             const int permille = total > 0 ? static_cast<int>(done * 1000 / total) : 0;
@@ -95,12 +106,18 @@ void HistoryWindow::startReading() {
             Summary grown = *shown;
             shown.reset();
             grown.modified = QFileInfo(path).lastModified().toMSecsSinceEpoch();
-            if (!readFile(grown, {}, &cancel_)) return report(std::nullopt, QString());
+            if (!readFile(grown, {}, &cancel_) || (marker_ && !marker_->readOn(grown, &cancel_)))
+                return report(std::nullopt, QString());
             return report(std::move(grown), QString());
         }
         shown.reset();
         auto s = loadSummary(path, progress, &cancel_, &error);
-        report(std::move(s), error);
+        if (!s) return report(std::nullopt, error);
+        marker_.emplace(alarms_.settings, s->usualInterval());
+        const Summary forMarks = *s;  // a year's is some 20 MB
+        showEarly(std::move(*s));
+        marker_->readOn(forMarks, &cancel_);
+        report(std::nullopt, QString());
     });
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "AlarmMarks.h"
 #include "Summary.h"
 
 class QLabel;
@@ -22,7 +23,8 @@ class HistoryPlot;
 class HistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit HistoryWindow(const QString& logPath, QWidget* parent = nullptr);
+    explicit HistoryWindow(const QString& logPath, QWidget* parent = nullptr,
+                           const AlarmView& alarms = {});
     ~HistoryWindow() override;
 
     HistoryPlot* plot() const { return plot_; }
@@ -31,6 +33,8 @@ public:
 
 signals:
     void summaryShown();
+    // The past alarms read from the file, after the curves.
+    void alarmMarksShown();
     void readingFailed(const QString& why);
 
 private:
@@ -45,6 +49,9 @@ private:
     QTimer* watch_;
     std::shared_ptr<const Summary> summary_;
     bool savedSince_ = true;  // the cache holds what is shown
+    const AlarmView alarms_;
+    // Read on by the worker alongside the summary, looked at only once it has ended.
+    std::optional<AlarmMarker> marker_;
     std::atomic_bool cancel_{false};
     std::thread worker_;
 };

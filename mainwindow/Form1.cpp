@@ -221,7 +221,7 @@ graph::Form3* Form1::form3() {
             clock_);
         connect(form3_, &graph::Form3::historyRequested, this, [this](const QString& path) {
             // A window of its own that goes with the main window at Exit.
-            auto* window = new history::HistoryWindow(path, this);
+            auto* window = new history::HistoryWindow(path, this, historyAlarms_);
             window->setWindowFlag(Qt::Window);
             window->setAttribute(Qt::WA_DeleteOnClose);
             window->show();

@@ -11,6 +11,7 @@
 #include "WindowRegistry.h"
 #include "device/Clock.h"
 #include "device/MeasurementHistory.h"
+#include "history/AlarmMarks.h"
 #include "station/Station.h"
 #include "textlog/LogSession.h"
 
@@ -57,6 +58,8 @@ public:
     void watchPort(const QString& portName);
     // Logs from now on into a file already open, as "Save Log" does once its file is chosen.
     void logInto(std::unique_ptr<textlog::LogFile> opened);
+    // The alarms' thresholds and the KH the history of the logged file is shown with.
+    void setHistoryAlarms(const history::AlarmView& view) { historyAlarms_ = view; }
 
     void Command1_Click();  // demo history, no drawing
     void Command2_Click();  // "Connect"
@@ -156,6 +159,7 @@ private:
     QPointer<Form4> form4_;
     bool shuttingDown_ = false;
     bool shownOnce_ = false;
+    history::AlarmView historyAlarms_;
 };
 
 }  // namespace mainwindow

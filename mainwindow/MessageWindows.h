@@ -10,7 +10,15 @@ class QWidget;
 namespace mainwindow {
 
 // The kinds of failure the user is told about.
-enum class MessageKind { ConnectFailed, LinkLost, LogFileCreate, LogFileWrite, MqttRefused };
+enum class MessageKind {
+    ConnectFailed,
+    LinkLost,
+    LogFileCreate,
+    LogFileWrite,
+    MqttRefused,
+    AlarmRaised,  // where the desktop has no tray to notify through
+    AlarmCommandFailed
+};
 
 // One non-modal message window per kind of failure. A failure that comes again updates its
 // window in place with the newest reason and how often it happened since the window was last
@@ -36,7 +44,7 @@ private:
         QPointer<QMessageBox> box;
         int count = 0;
     };
-    static constexpr std::size_t KindCount = 5;
+    static constexpr std::size_t KindCount = 7;
 
     QWidget* parent_;
     std::array<Entry, KindCount> entries_;

@@ -21,10 +21,12 @@ constexpr int WillQos = 1;
 constexpr int GoodbyeFlushMs = 2000;
 }  // namespace
 
-BrokerConnection::BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version)
+BrokerConnection::BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version,
+                                   Extras extras)
     : settings_(std::move(settings)),
       outbox_(outbox),
       version_(std::move(version)),
+      extras_(std::move(extras)),
       topics_(topicsFor(settings_.id)) {}
 
 BrokerConnection::~BrokerConnection() {
@@ -144,6 +146,7 @@ void BrokerConnection::dropClient() {
     // What was on its way may be lost: the next connection sends the newest of each again.
     stateDirty_ = !state_.isEmpty();
     linkDirty_ = !link_.isEmpty();
+    for (const auto& [topic, payload] : alarms_) alarmsDirty_.insert(topic);
     if (connected_) {
         connected_ = false;
         emit connectedChanged(false);
@@ -184,7 +187,10 @@ void BrokerConnection::connected(int rc) {
     refusalReported_ = false;
     emit connectedChanged(true);
     publish(topics_.availability, Online);
-    for (const Message& m : discoveryMessages(settings_.id, version_)) publish(m.topic, m.payload);
+    for (const Message& m : discoveryMessages(settings_.id, version_, extras_))
+        publish(m.topic, m.payload);
+    for (const QByteArray& topic : retiredDiscoveryTopics(settings_.id, extras_))
+        publish(topic, QByteArray());
     collect();
 }
 
@@ -197,12 +203,17 @@ void BrokerConnection::collect() {
             link_ = std::move(*outbox_.link);
             linkDirty_ = true;
         }
+        for (auto& [topic, payload] : outbox_.alarms) {
+            alarms_[topic] = std::move(payload);
+            alarmsDirty_.insert(topic);
+        }
         outbox_.state.reset();
         outbox_.link.reset();
+        outbox_.alarms.clear();
         outbox_.wakePosted = false;
     }
     if (newest) {
-        state_ = stateJson(newest->frame, newest->time);
+        state_ = stateJson(newest->frame, newest->time, newest->kh);
         stateDirty_ = true;
     }
     sendPending();
@@ -214,6 +225,8 @@ void BrokerConnection::sendPending() {
         linkDirty_ = false;
         publish(topics_.link, link_);
     }
+    for (const QByteArray& topic : alarmsDirty_) publish(topic, alarms_[topic]);
+    alarmsDirty_.clear();
     // One state message in the socket at a time: while a slow broker takes its time, newer
     // frames only replace the one waiting here.
     if (stateDirty_ && stateMid_ == 0) {

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "BrokerUrl.h"
@@ -26,10 +28,13 @@ struct Outbox {
     struct Frame {
         device::DeviceFrame frame;
         QDateTime time;
+        std::optional<double> kh;  // the water's KH, for the CO2 it gives
     };
     QMutex mutex;
     std::optional<Frame> state;
     std::optional<QByteArray> link;
+    // The alarms' states by topic, each the newest.
+    std::map<QByteArray, QByteArray> alarms;
     bool wakePosted = false;  // a collect() is on its way; no need to post another
 };
 
@@ -50,7 +55,7 @@ public:
     // reaches the broker within this time, and the window's thread never has to wake us.
     static constexpr int CollectIntervalMs = 1000;
 
-    BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version);
+    BrokerConnection(BrokerSettings settings, Outbox& outbox, QString version, Extras extras = {});
     ~BrokerConnection() override;
 
     // On the connection's thread.
@@ -83,6 +88,7 @@ private:
     const BrokerSettings settings_;
     Outbox& outbox_;
     const QString version_;
+    const Extras extras_;
     const Topics topics_;
 
     mosquitto* client_ = nullptr;
@@ -100,6 +106,8 @@ private:
 
     QByteArray state_, link_;
     bool stateDirty_ = false, linkDirty_ = false;
+    std::map<QByteArray, QByteArray> alarms_;
+    std::set<QByteArray> alarmsDirty_;
     int stateMid_ = 0;  // the state message still being written, if any
 };
 

@@ -3,8 +3,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+
+#include "alarms/AlarmText.h"
+#include "device/NumberText.h"
 
 namespace mqtt {
 
@@ -29,6 +34,11 @@ public:
         integer(v / 100);
         *at_++ = '.';
         digits(static_cast<int>(v % 100), 2);
+    }
+    void tenths(std::int64_t v) {
+        integer(v / 10);
+        *at_++ = '.';
+        digits(static_cast<int>(v % 10), 1);
     }
     void time(const QDateTime& t) {
         const QDate d = t.date();
@@ -74,7 +84,7 @@ QJsonObject deviceObject(const QString& id, const QString& version) {
 
 Topics topicsFor(const QString& id) {
     const QByteArray root = "vellicor/" + id.toUtf8() + '/';
-    return Topics{root + "availability", root + "state", root + "link"};
+    return Topics{root + "availability", root + "state", root + "link", root + "alarm/"};
 }
 
 QByteArray isoTimeWithOffset(const QDateTime& time) {
@@ -83,7 +93,8 @@ QByteArray isoTimeWithOffset(const QDateTime& time) {
     return w.bytes();
 }
 
-QByteArray stateJson(const device::DeviceFrame& f, const QDateTime& time) {
+QByteArray stateJson(const device::DeviceFrame& f, const QDateTime& time,
+                     std::optional<double> kh) {
     Writer w;
     w.text("{\"ph\":");
     w.hundredths(device::phHundredths(f.raw, f.k, f.m));
@@ -101,13 +112,39 @@ QByteArray stateJson(const device::DeviceFrame& f, const QDateTime& time) {
     w.integer(f.k);
     w.text(",\"m\":");
     w.integer(f.m);
+    if (kh) {
+        // A probe reading nonsense gives an absurd figure, still a number of a few digits.
+        const double co2 =
+            alarms::co2MgPerLitre(*kh, static_cast<int>(device::phHundredths(f.raw, f.k, f.m)));
+        w.text(",\"co2_mg_l\":");
+        w.tenths(std::llround(device::roundHalfEven(std::min(co2, 1e12), 1) * 10));
+    }
     w.text(",\"time\":\"");
     w.time(time);
     w.text("\"}");
     return w.bytes();
 }
 
-std::vector<Message> discoveryMessages(const QString& id, const QString& version) {
+namespace {
+QByteArray configTopic(const char* component, const QString& uid, const QString& key) {
+    return QByteArrayLiteral("homeassistant/") + component + '/' + uid.toUtf8() + '/' +
+           key.toUtf8() + "/config";
+}
+}  // namespace
+
+std::vector<QByteArray> retiredDiscoveryTopics(const QString& id, const Extras& extras) {
+    const QString uid = QStringLiteral("vellicor_") + id;
+    std::vector<QByteArray> topics;
+    for (const alarms::Alarm a : alarms::AllAlarms) {
+        if (std::find(extras.alarms.begin(), extras.alarms.end(), a) == extras.alarms.end())
+            topics.push_back(configTopic("binary_sensor", uid, "alarm_" + alarms::alarmKey(a)));
+    }
+    if (!extras.kh) topics.push_back(configTopic("sensor", uid, QStringLiteral("co2")));
+    return topics;
+}
+
+std::vector<Message> discoveryMessages(const QString& id, const QString& version,
+                                       const Extras& extras) {
     const Topics topics = topicsFor(id);
     const QString uid = QStringLiteral("vellicor_") + id;
     const QJsonObject device = deviceObject(id, version);
@@ -121,9 +158,8 @@ std::vector<Message> discoveryMessages(const QString& id, const QString& version
         extra.insert(QStringLiteral("payload_not_available"), QString::fromLatin1(Offline));
         extra.insert(QStringLiteral("has_entity_name"), true);
         extra.insert(QStringLiteral("device"), device);
-        const QByteArray topic = QByteArrayLiteral("homeassistant/") + component + '/' +
-                                 uid.toUtf8() + '/' + key + "/config";
-        return Message{topic, QJsonDocument(extra).toJson(QJsonDocument::Compact)};
+        return Message{configTopic(component, uid, QLatin1String(key)),
+                       QJsonDocument(extra).toJson(QJsonDocument::Compact)};
     };
     const auto phSensor = [](const char* field) {
         return QJsonObject{
@@ -134,7 +170,7 @@ std::vector<Message> discoveryMessages(const QString& id, const QString& version
              QStringLiteral("{{ value_json.%1 }}").arg(QLatin1String(field))},
         };
     };
-    return {
+    std::vector<Message> messages{
         entity("sensor", "ph", QStringLiteral("pH"), topics.state, phSensor("ph")),
         entity("sensor", "target_ph", QStringLiteral("Target pH"), topics.state,
                phSensor("target_ph")),
@@ -154,6 +190,29 @@ std::vector<Message> discoveryMessages(const QString& id, const QString& version
                    {QStringLiteral("icon"), QStringLiteral("mdi:bluetooth-connect")},
                }),
     };
+    for (const alarms::Alarm a : extras.alarms) {
+        const QString name = alarms::alarmKey(a);
+        messages.push_back(
+            entity("binary_sensor", ("alarm_" + name).toLatin1().constData(), alarms::alarmTitle(a),
+                   topics.alarmRoot + name.toUtf8(),
+                   QJsonObject{
+                       {QStringLiteral("device_class"), QStringLiteral("problem")},
+                       {QStringLiteral("payload_on"), QString::fromLatin1(AlarmOn)},
+                       {QStringLiteral("payload_off"), QString::fromLatin1(AlarmOff)},
+                   }));
+    }
+    if (!extras.kh) return messages;
+    // Home Assistant's carbon dioxide class counts in ppm of air; dissolved CO2 is mg/l.
+    messages.push_back(
+        entity("sensor", "co2", QStringLiteral("CO2"), topics.state,
+               QJsonObject{
+                   {QStringLiteral("unit_of_measurement"), QStringLiteral("mg/L")},
+                   {QStringLiteral("state_class"), QStringLiteral("measurement")},
+                   {QStringLiteral("suggested_display_precision"), 1},
+                   {QStringLiteral("icon"), QStringLiteral("mdi:molecule-co2")},
+                   {QStringLiteral("value_template"), QStringLiteral("{{ value_json.co2_mg_l }}")},
+               }));
+    return messages;
 }
 
 }  // namespace mqtt

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "Payloads.h"
+#include "alarms/AlarmText.h"
 
 namespace mqtt {
 
@@ -14,13 +15,16 @@ namespace {
 constexpr unsigned long StopWaitMs = 5000;
 }  // namespace
 
-Publisher::Publisher(const BrokerSettings& settings, const QString& version, QObject* parent)
-    : QObject(parent) {
+Publisher::Publisher(const BrokerSettings& settings, const QString& version, const Extras& extras,
+                     QObject* parent)
+    : QObject(parent), kh_(extras.kh), alarmRoot_(topicsFor(settings.id).alarmRoot) {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
 
     outbox_.link = QByteArrayLiteral("disconnected");
-    connection_ = new BrokerConnection(settings, outbox_, version);
+    for (const alarms::Alarm a : extras.alarms)
+        outbox_.alarms[alarmRoot_ + alarms::alarmKey(a).toUtf8()] = AlarmOff;
+    connection_ = new BrokerConnection(settings, outbox_, version, extras);
     connection_->moveToThread(thread_);
     connect(connection_, &BrokerConnection::refused, this, &Publisher::refused);
     connect(connection_, &BrokerConnection::connectedChanged, this, [this](bool connected) {
@@ -55,7 +59,7 @@ Publisher::~Publisher() {
 // the message does, and building it for every frame of a batch would be wasted on all but one.
 void Publisher::frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) {
     const QMutexLocker lock(&outbox_.mutex);
-    outbox_.state = Outbox::Frame{frame, time};
+    outbox_.state = Outbox::Frame{frame, time, kh_};
 }
 
 void Publisher::setLinkState(const QString& state) {
@@ -64,8 +68,14 @@ void Publisher::setLinkState(const QString& state) {
     handOver(lock);
 }
 
-// A link change is rare and worth saying at once. One wake-up at a time; the lock is let go
-// first, so the woken thread does not stop at it.
+void Publisher::setAlarm(const QString& name, bool raised) {
+    QMutexLocker lock(&outbox_.mutex);
+    outbox_.alarms[alarmRoot_ + name.toUtf8()] = raised ? AlarmOn : AlarmOff;
+    handOver(lock);
+}
+
+// A link change (or an alarm) is rare and worth saying at once. One wake-up at a time; the lock is
+// let go first, so the woken thread does not stop at it.
 void Publisher::handOver(QMutexLocker<QMutex>& lock) {
     if (outbox_.wakePosted) return;
     outbox_.wakePosted = true;

@@ -20,7 +20,9 @@ namespace mqtt {
 class Publisher : public QObject {
     Q_OBJECT
 public:
-    Publisher(const BrokerSettings& settings, const QString& version, QObject* parent = nullptr);
+    // Every alarm among the extras starts "OFF": nothing is raised when the program starts.
+    Publisher(const BrokerSettings& settings, const QString& version, const Extras& extras = {},
+              QObject* parent = nullptr);
     // Says "offline" and disconnects cleanly, waiting a few seconds at most.
     ~Publisher() override;
     Publisher(const Publisher&) = delete;
@@ -30,6 +32,8 @@ public:
     // The serial link's state, published retained: "connected", "lost", "trying again" or
     // "disconnected" (the state until told otherwise).
     void setLinkState(const QString& state);
+    // "ON" while the alarm of that name ("low", "silent" ...) is raised, retained.
+    void setAlarm(const QString& name, bool raised);
 
     bool isConnected() const { return connected_; }
 
@@ -48,6 +52,8 @@ private:
     QThread* thread_ = new QThread;
     BrokerConnection* connection_;  // lives on thread_
     bool connected_ = false;
+    const std::optional<double> kh_;
+    const QByteArray alarmRoot_;
 };
 
 }  // namespace mqtt

@@ -205,6 +205,53 @@ TEST(CommandLine, UnattendedAndHistoryOptionsAndWhatTheyGoWith) {
     expectRefused(parse({"COM3", "--export-png", "w.png"}), "--history");
 }
 
+TEST(CommandLine, AlarmsTakeTheirThresholdsDurationsCommandAndKhFromTheOneLine) {
+    const auto defaults = parse({"COM3"});
+    ASSERT_TRUE(defaults.run);
+    const alarms::AlarmSettings& d = defaults.run->alarms.settings;
+    EXPECT_FALSE(d.lowLevel);
+    EXPECT_EQ(d.lowForMs, 5 * 60'000);
+    EXPECT_EQ(d.highForMs, 30 * 60'000);
+    EXPECT_EQ(d.valveForMs, 60 * 60'000);
+    EXPECT_EQ(d.silentForMs, 5 * 60'000);
+    EXPECT_EQ(d.probeForMs, 60'000);
+    EXPECT_EQ(d.clearAfterMs, 2 * 60'000);
+    for (alarms::Alarm a : alarms::AllAlarms) EXPECT_TRUE(d.isEnabled(a));
+    EXPECT_FALSE(defaults.run->alarms.command);
+    EXPECT_FALSE(defaults.run->alarms.kh);
+
+    const auto set =
+        parse({"COM3", "--headless", "--alarm-low", "6.5", "--alarm-high=7.9", "--alarm-low-for",
+               "90s", "--alarm-silent-for", "2h", "--alarm-off", "valve", "--alarm-off", "probe",
+               "--alarm-command", "/usr/local/bin/tell me", "--kh", "5.5"});
+    ASSERT_TRUE(set.run) << set.message.toStdString();
+    const app::AlarmLine& a = set.run->alarms;
+    EXPECT_EQ(a.settings.lowLevel, 650);
+    EXPECT_EQ(a.settings.highLevel, 790);
+    EXPECT_EQ(a.settings.lowForMs, 90'000);
+    EXPECT_EQ(a.settings.silentForMs, 2 * 3'600'000);
+    EXPECT_FALSE(a.settings.isEnabled(alarms::Alarm::Valve));
+    EXPECT_FALSE(a.settings.isEnabled(alarms::Alarm::Probe));
+    EXPECT_TRUE(a.settings.isEnabled(alarms::Alarm::Low));
+    EXPECT_EQ(a.command, "/usr/local/bin/tell me");
+    EXPECT_EQ(a.kh, 5.5);
+
+    // The history marks with the same thresholds, and runs no command.
+    const auto history = parse({"--history", "log.txt", "--alarm-low-for", "10m", "--kh", "4"});
+    ASSERT_TRUE(history.run);
+    EXPECT_EQ(history.run->alarms.settings.lowForMs, 600'000);
+    expectRefused(parse({"--history", "log.txt", "--alarm-command", "x"}), "--alarm-command");
+
+    expectRefused(parse({"COM3", "--alarm-valve-for", "60"}), "--alarm-valve-for");
+    expectRefused(parse({"COM3", "--alarm-clear-after", "0s"}), "--alarm-clear-after");
+    expectRefused(parse({"COM3", "--alarm-off", "all"}), "--alarm-off");
+    expectRefused(parse({"COM3", "--alarm-high", "15"}), "--alarm-high");
+    expectRefused(parse({"COM3", "--kh", "-3"}), "--kh");
+    expectRefused(parse({"COM3", "--alarm-command", ""}), "--alarm-command");
+    expectRefused(parse({"COM3", "--alarm-command", "--kh", "4"}),
+                  "--alarm-command needs a PROGRAM");
+}
+
 // A value that is itself an option was forgotten ("--log --headless PORT" would otherwise log into
 // a file named "--headless"); every option that takes a value says so in the same words, and a file
 // named like an option is given after '='.

@@ -123,3 +123,42 @@ TEST(Discovery, OneDeviceWithFourEntitiesSharingIdentifiersAndAvailability) {
     EXPECT_EQ(object(3)["state_topic"], "vellicor/rfcomm0/link");
     EXPECT_EQ(object(3)["options"].toArray().size(), 4);
 }
+
+TEST(StatePayload, WithAKhTheDissolvedCo2ComesInMgPerLitreWithOneDecimal) {
+    const device::DeviceFrame frame = frameOf(testsupport::referenceFrame());
+    // pH 6.99 at KH 4: 3 x 4 x 10^0.01 = 12.279...
+    const QByteArray json = mqtt::stateJson(frame, Morning, 4.0);
+    EXPECT_TRUE(json.contains(R"("m":1000,"co2_mg_l":12.3,"time":)")) << json.toStdString();
+    EXPECT_FALSE(mqtt::stateJson(frame, Morning).contains("co2"));
+    // A probe reading nonsense (pH 0) still gives a well-formed number.
+    device::DeviceFrame dead = frame;
+    dead.raw = 0;
+    dead.m = 0;
+    QJsonParseError error;
+    const QJsonObject o =
+        QJsonDocument::fromJson(mqtt::stateJson(dead, Morning, 30.0), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_DOUBLE_EQ(o["co2_mg_l"].toDouble(), 9e8);
+}
+
+// The alarm sensors themselves are checked against the real program (AlarmProgramTest).
+TEST(Discovery, TheCo2SensorReadsTheStateAndEntitiesNotWatchedAreRetired) {
+    mqtt::Extras extras;
+    extras.alarms = {alarms::Alarm::Low, alarms::Alarm::Silent};
+    extras.kh = 6;
+    const auto messages = mqtt::discoveryMessages("tank", "1.0.0", extras);
+    ASSERT_EQ(messages.size(), 7u);
+    EXPECT_EQ(messages.back().topic, "homeassistant/sensor/vellicor_tank/co2/config");
+    const QJsonObject co2 = QJsonDocument::fromJson(messages.back().payload).object();
+    EXPECT_EQ(co2["state_topic"], "vellicor/tank/state");
+    EXPECT_EQ(co2["value_template"], "{{ value_json.co2_mg_l }}");
+    EXPECT_EQ(co2["unit_of_measurement"], "mg/L");
+
+    const auto retired = mqtt::retiredDiscoveryTopics("tank", extras);
+    EXPECT_EQ(
+        std::set<QByteArray>(retired.begin(), retired.end()),
+        (std::set<QByteArray>{"homeassistant/binary_sensor/vellicor_tank/alarm_high/config",
+                              "homeassistant/binary_sensor/vellicor_tank/alarm_valve/config",
+                              "homeassistant/binary_sensor/vellicor_tank/alarm_probe/config"}));
+    EXPECT_EQ(mqtt::retiredDiscoveryTopics("tank", {}).size(), 6u);
+}

@@ -205,3 +205,31 @@ TEST(Publisher, TlsWithTheTestsCaAndRefusedWithoutIt) {
         << reason.toStdString();
     EXPECT_FALSE(live.get("vellicor/untrusted/availability").has_value());
 }
+
+TEST(Publisher, AlarmsStartOffRetainedTurnOnAndSurviveABrokerRestartNewest) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    mqtt::Extras extras;
+    extras.alarms = {alarms::Alarm::Low, alarms::Alarm::Silent};
+    mqtt::Publisher publisher(plain(broker.port(), "tank"), "1.0.0", extras);
+    {
+        Subscriber live(broker.subscriberPort());
+        ASSERT_TRUE(live.waitFor("vellicor/tank/alarm/low", "OFF"));
+        ASSERT_TRUE(live.waitFor("vellicor/tank/alarm/silent", "OFF"));
+        EXPECT_FALSE(live.get("vellicor/tank/alarm/high"));
+        publisher.setAlarm("low", true);
+        ASSERT_TRUE(live.waitFor("vellicor/tank/alarm/low", "ON"));
+        Subscriber late(broker.subscriberPort());
+        ASSERT_TRUE(late.waitFor("vellicor/tank/alarm/low", "ON"));
+        EXPECT_TRUE(late.get("vellicor/tank/alarm/low")->retained);
+    }
+    broker.stop();
+    ASSERT_TRUE(waitUntil([&] { return !publisher.isConnected(); }, 10000));
+    publisher.setAlarm("silent", true);
+    publisher.setAlarm("low", false);
+    ASSERT_TRUE(broker.start());
+    Subscriber live(broker.subscriberPort());
+    ASSERT_TRUE(live.waitFor("vellicor/tank/alarm/silent", "ON", 20000));
+    ASSERT_TRUE(live.waitFor("vellicor/tank/alarm/low", "OFF"));
+    EXPECT_TRUE(live.get("homeassistant/binary_sensor/vellicor_tank/alarm_low/config").has_value());
+}
