@@ -1,5 +1,6 @@
 #include "SoakSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <chrono>
 
@@ -47,6 +48,33 @@ int countLines(const QString& path) {
         lines += static_cast<int>(chunk.count('\n'));
     }
     return lines;
+}
+
+std::map<QString, Switches> contextSwitchesByThread(qint64 pid) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    std::map<QString, Switches> byName;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly)) continue;  // the thread has just ended
+        QString name;
+        Switches sum;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            const double value = line.mid(line.indexOf(':') + 1).trimmed().toDouble();
+            if (line.startsWith("Name:")) name = QString::fromUtf8(line.mid(5).trimmed());
+            if (line.startsWith("voluntary_ctxt_switches:")) sum.voluntary = value;
+            if (line.startsWith("nonvoluntary_ctxt_switches:")) sum.involuntary = value;
+        }
+        byName[name].voluntary += sum.voluntary;
+        byName[name].involuntary += sum.involuntary;
+    }
+    return byName;
+}
+
+double contextSwitches(qint64 pid) {
+    double sum = 0;
+    for (const auto& [name, switches] : contextSwitchesByThread(pid))
+        sum += switches.voluntary + switches.involuntary;
+    return sum;
 }
 
 }  // namespace soak

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "textlog/LogSession.h"
@@ -19,6 +20,15 @@ long residentKiB();
 QByteArray frameFor(std::int64_t i);
 // Lines in a file, the header included.
 int countLines(const QString& path);
+// How often the threads of a process were switched out, voluntarily or not, summed over the
+// threads alive now (/proc/PID/task/*/status): each is a wake-up the kernel paid for.
+double contextSwitches(qint64 pid);
+struct Switches {
+    double voluntary = 0, involuntary = 0;
+};
+// The same for each thread by its name (threads of one name added up), those the thread asked
+// for (it waited) apart from those it did not (preempted, as on a busy machine).
+std::map<QString, Switches> contextSwitchesByThread(qint64 pid);
 
 struct ScriptedDialog final : textlog::SaveDialog {
     QString path;

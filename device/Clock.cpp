@@ -18,19 +18,22 @@ namespace {
 class SystemClock final : public Clock {
 public:
     // The local time, from the zone's offset to UTC. Working out that offset checks the zone
-    // file on every call, twice a frame at the line's rate, so it is kept for a second at a
-    // time, and only when the offset at the end of that second is the same: a change of
-    // season is never crossed, and a change of zone shows within the second.
+    // file on every call, at least once a frame at the line's rate, so it is kept for a second
+    // at a time, and only when the offset at the end of that second is the same: a change of
+    // season is never crossed, and a change of zone shows within the second. Each thread keeps
+    // its own, as the link's threads read the clock too.
     QDateTime now() const override {
+        thread_local qint64 offsetFromMs = std::numeric_limits<qint64>::min();
+        thread_local int offsetSeconds = 0;
         const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
-        if (utcMs < offsetFromMs_ || utcMs >= offsetFromMs_ + OffsetKeptMs) {
-            offsetSeconds_ = offsetAt(utcMs);
-            offsetFromMs_ = offsetAt(utcMs + OffsetKeptMs) == offsetSeconds_
-                                ? utcMs
-                                : std::numeric_limits<qint64>::min();
-            if (offsetFromMs_ != utcMs) return QDateTime::fromMSecsSinceEpoch(utcMs);
+        if (utcMs < offsetFromMs || utcMs >= offsetFromMs + OffsetKeptMs) {
+            offsetSeconds = offsetAt(utcMs);
+            offsetFromMs = offsetAt(utcMs + OffsetKeptMs) == offsetSeconds
+                               ? utcMs
+                               : std::numeric_limits<qint64>::min();
+            if (offsetFromMs != utcMs) return QDateTime::fromMSecsSinceEpoch(utcMs);
         }
-        return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, offsetSeconds_);
+        return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, offsetSeconds);
     }
     // A clock that keeps counting while the computer sleeps: a device silent through a night
     // of standby has been silent all that time.
@@ -51,8 +54,6 @@ private:
     static int offsetAt(qint64 utcMs) {
         return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::LocalTime).offsetFromUtc();
     }
-    mutable qint64 offsetFromMs_ = std::numeric_limits<qint64>::min();
-    mutable int offsetSeconds_ = 0;
 };
 }  // namespace
 

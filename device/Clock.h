@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMutex>
 
 namespace device {
 
-// Where the program reads the time. Tests substitute a clock they control.
+// Where the program reads the time. Tests substitute a clock they control. Read from any
+// thread: a link's thread stamps each frame as its last byte is read.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -21,17 +23,28 @@ public:
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start) : now_(std::move(start)) {}
-    QDateTime now() const override { return now_; }
-    qint64 steadyMs() const override { return steadyMs_; }
+    QDateTime now() const override {
+        const QMutexLocker lock(&mutex_);
+        return now_;
+    }
+    qint64 steadyMs() const override {
+        const QMutexLocker lock(&mutex_);
+        return steadyMs_;
+    }
     // Sets the wall clock only, as the user or daylight saving does.
-    void set(QDateTime t) { now_ = std::move(t); }
+    void set(QDateTime t) {
+        const QMutexLocker lock(&mutex_);
+        now_ = std::move(t);
+    }
     // Time passes: both clocks move.
     void advanceMs(qint64 ms) {
+        const QMutexLocker lock(&mutex_);
         now_ = now_.addMSecs(ms);
         steadyMs_ += ms;
     }
 
 private:
+    mutable QMutex mutex_;
     QDateTime now_;
     qint64 steadyMs_ = 0;
 };

@@ -16,8 +16,12 @@ int countdownAfter(double elapsedSeconds) {
 }
 
 void stampLastFrame(MeasurementHistory& history, const Clock& clock, const QDateTime& now) {
-    history.LastFrameTime = secondsSinceMidnight(now.time());
-    history.LastFrameSteadyMs = clock.steadyMs();
+    stampLastFrame(history, now, clock.steadyMs());
+}
+
+void stampLastFrame(MeasurementHistory& history, const QDateTime& time, qint64 steadyMs) {
+    history.LastFrameTime = secondsSinceMidnight(time.time());
+    history.LastFrameSteadyMs = steadyMs;
 }
 
 int countdownNow(const MeasurementHistory& history, const Clock& clock) {

@@ -18,6 +18,8 @@ int countdownAfter(double elapsedSeconds);
 // Marks the latest frame or Connect: LastFrameTime as the wall clock's time of day, and the
 // same moment on the steady clock, from which the countdown measures.
 void stampLastFrame(MeasurementHistory& history, const Clock& clock, const QDateTime& now);
+// The same for a frame stamped when it arrived, on the wall clock and on the steady clock.
+void stampLastFrame(MeasurementHistory& history, const QDateTime& time, qint64 steadyMs);
 
 // What the countdown shows at this moment. A step of the wall clock (setting the time,
 // daylight saving, midnight) does not disturb the seconds since the last frame.

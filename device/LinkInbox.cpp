@@ -2,11 +2,12 @@
 
 namespace device {
 
-bool LinkInbox::arrive(const QByteArray& bytes, std::int64_t msSincePrevious) {
+bool LinkInbox::arrive(const QByteArray& bytes, std::int64_t msSincePrevious,
+                       const ArrivalTime& when) {
     const QMutexLocker lock(&mutex_);
     if (bytes.isEmpty()) return false;
     anyArrived_ = true;
-    buffer_.arrive(bytes, msSincePrevious);
+    buffer_.arrive(bytes, msSincePrevious, when);
     if (told_ || buffer_.count() < threshold_) return false;
     told_ = true;
     return true;
@@ -15,6 +16,16 @@ bool LinkInbox::arrive(const QByteArray& bytes, std::int64_t msSincePrevious) {
 void LinkInbox::look() {
     const QMutexLocker lock(&mutex_);
     told_ = false;
+}
+
+void LinkInbox::hold() {
+    const QMutexLocker lock(&mutex_);
+    told_ = true;
+}
+
+std::vector<ArrivedFrame> LinkInbox::takeReads() {
+    const QMutexLocker lock(&mutex_);
+    return buffer_.takeReads();
 }
 
 QByteArray LinkInbox::take(int maxCount) {

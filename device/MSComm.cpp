@@ -14,6 +14,11 @@ constexpr int ExitWaitMs = 200;
 MSComm::MSComm(QObject* parent) : QObject(parent) {
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &MSComm::tryAgain);
+    batchPace_.setSingleShot(true);
+    batchPace_.setInterval(BatchIntervalMs);
+    connect(&batchPace_, &QTimer::timeout, this, [this] {
+        if (state_ == LinkState::Open) handOverBatch();
+    });
 }
 
 MSComm::~MSComm() {
@@ -45,6 +50,7 @@ bool MSComm::setPortOpen(bool open) {
     if (!open) {
         retryTimer_.stop();
         const bool wasOpen = state_ == LinkState::Open;
+        handOverWaiting();
         closeCurrent(wasOpen);
         if (state_ != LinkState::Closed) {
             watch_.stop();
@@ -81,6 +87,7 @@ MSComm::Attempt* MSComm::openingUnderWay() {
 
 void MSComm::keepOpen() {
     retryTimer_.stop();
+    handOverWaiting();
     closeCurrent(state_ == LinkState::Open);
     state_ = LinkState::Retrying;
     watch_.begin(now(), QString(), true);
@@ -94,7 +101,7 @@ MSComm::Attempt& MSComm::startAttempt() {
     auto* thread = new QThread;  // no parent: it may have to outlive this object at exit
     thread->setObjectName(QStringLiteral("serial link"));
     auto inbox = newInbox();
-    auto* link = new PortLink(portName_, opener_, inbox);
+    auto* link = new PortLink(portName_, opener_, inbox, *clock_);
     link->moveToThread(thread);
     connect(thread, &QThread::started, link, &PortLink::open);
     // Deleted on its own thread as that ends, so the port closes where it was opened.
@@ -118,6 +125,7 @@ void MSComm::opened(quint64 generation, const QString& error, bool late) {
     const LinkState was = state_;
     if (error.isEmpty()) {
         errorString_.clear();
+        batchPace_.stop();  // a new link's first frame goes out at once
         for (const Attempt& a : attempts_)
             if (a.generation == generation) inbox_ = a.inbox;
         reopenedByItself_ = was == LinkState::Retrying;
@@ -152,12 +160,29 @@ void MSComm::opened(quint64 generation, const QString& error, bool late) {
 
 void MSComm::readWaiting(quint64 generation) {
     if (generation != generation_ || state_ != LinkState::Open) return;
+    // Told while a batch's interval runs (the link added bytes as the last one was taken):
+    // they go with the next batch, when the interval ends.
+    if (batchPace_.isActive()) return;
+    handOverBatch();
+}
+
+// A batch taken starts the interval; the inbox holds its news meanwhile, so the frames of the
+// interval cost the link's thread its reads and this thread nothing until the interval ends.
+// An interval that ends with nothing waiting lets the inbox tell of the next frame at once.
+void MSComm::handOverBatch() {
+    const int before = inbox_->count();
     raiseNotifications();
+    if (state_ != LinkState::Open || inbox_->count() == before) return;
+    inbox_->hold();
+    batchPace_.start();
 }
 
 void MSComm::lost(quint64 generation, const QString& reason) {
     endAttemptOf(generation);
     if (generation != generation_ || state_ != LinkState::Open) return;
+    // Frames that came before the line went are the device's last words, not the outage's.
+    handOverWaiting();
+    batchPace_.stop();
     state_ = LinkState::Retrying;
     ++generation_;  // nothing more counts from the dead link
     if (reopenedByItself_ && !inbox_->anyArrived()) {
@@ -225,6 +250,7 @@ void MSComm::attemptEnded(QThread* thread) {
 
 void MSComm::closeCurrent(bool waitForClose) {
     ++generation_;  // late news of the link being closed no longer counts
+    batchPace_.stop();
     for (Attempt& a : attempts_) {
         endAttempt(a);
         // Reopening the same port at once needs this one really closed: its lock and its
@@ -235,6 +261,14 @@ void MSComm::closeCurrent(bool waitForClose) {
 
 QByteArray MSComm::Input() {
     return inbox_->take(ReadLength);
+}
+
+void MSComm::handOverWaiting() {
+    if (state_ == LinkState::Open) raiseNotifications();
+}
+
+std::vector<ArrivedFrame> MSComm::takeFrames() {
+    return inbox_->takeReads();
 }
 
 void MSComm::setInBufferCount(int count) {

@@ -20,7 +20,12 @@ namespace device {
 
 // The one owner of the serial port. Receive only, 9600 8N1 without flow control, so every
 // byte value 0..255 (XON and XOFF included) reaches the reader unchanged and in order.
-// OnComm fires while 12 or more bytes wait; Input() hands out at most 12 of them.
+// OnComm fires while 12 or more bytes wait; Input() hands out at most 12 of them, takeFrames()
+// every whole frame waiting, each with the time its last byte was read.
+//
+// Frames are handed over in batches, at most one a BatchIntervalMs: the window's thread is
+// woken once for a run of frames rather than once for each. A frame after a quiet interval
+// goes out at once.
 //
 // The port lives on a thread of its own (PortLink), because opening a Bluetooth port can
 // block for seconds. A link that was open and is lost, or a port kept open from start-up that
@@ -36,6 +41,9 @@ public:
     // How long an opening asked for by the user may hold the window before it goes on in the
     // background: a local port opens within it, so its outcome shows at once.
     static constexpr int DefaultQuickOpenMs = 300;
+    // The screen's own pace (ten pictures a second): a batch shows everything that came since
+    // the last one, and no frame waits longer than a repaint would anyway.
+    static constexpr int BatchIntervalMs = 100;
 
     explicit MSComm(QObject* parent = nullptr);
     ~MSComm() override;
@@ -60,6 +68,12 @@ public:
     QString errorString() const { return errorString_; }
 
     QByteArray Input();
+    // Every whole frame waiting, oldest first; a part of a frame stays for the next time.
+    std::vector<ArrivedFrame> takeFrames();
+    // Tells at once of whole frames still waiting for their batch, as before the port closes:
+    // a frame that came is never dropped for the pace it was to be handed over at. Closing the
+    // port and losing the link do this by themselves.
+    void handOverWaiting();
     int InBufferCount() const { return inbox_->count(); }
     // Discards waiting bytes; allowed while the port is closed.
     void setInBufferCount(int count);
@@ -99,6 +113,7 @@ private:
     Attempt* openingUnderWay();
     void opened(quint64 generation, const QString& error, bool late);
     void readWaiting(quint64 generation);
+    void handOverBatch();
     void lost(quint64 generation, const QString& reason);
     void endAttempt(Attempt& attempt);
     void endAttemptOf(quint64 generation);
@@ -127,6 +142,8 @@ private:
     int retryCapMs_ = LinkWatch::RetryCapMs;
     std::function<void(QThread&)> threadHook_;
     QTimer retryTimer_;
+    // Runs from one batch to the earliest moment of the next; frames meanwhile wait untold.
+    QTimer batchPace_;
     std::vector<Attempt> attempts_;
     quint64 generation_ = 0;  // of the attempt whose news still counts
     bool outcomeTaken_ = false;

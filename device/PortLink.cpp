@@ -30,8 +30,9 @@ bool openForReading(QSerialPort& port) {
     return port.open(QIODevice::ReadOnly);
 }
 
-PortLink::PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox)
-    : portName_(portName), opener_(std::move(opener)), inbox_(std::move(inbox)) {}
+PortLink::PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox,
+                   const Clock& clock)
+    : portName_(portName), opener_(std::move(opener)), inbox_(std::move(inbox)), clock_(clock) {}
 
 void PortLink::open() {
     // Made here, not in the constructor, so that the port and its notifiers belong to this
@@ -64,7 +65,9 @@ void PortLink::readArrived() {
     const QByteArray fresh = port_->readAll();
     if (fresh.isEmpty()) return;
     emptyReads_ = 0;
-    if (inbox_->arrive(fresh, sinceLastByte_.restart())) emit readWaiting();
+    // The moment a frame's last byte is read is its time, however late it is handled.
+    const ArrivalTime when{clock_.now(), clock_.steadyMs()};
+    if (inbox_->arrive(fresh, sinceLastByte_.restart(), when)) emit readWaiting();
 }
 
 void PortLink::portError(QSerialPort::SerialPortError error) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "Clock.h"
 #include "LinkInbox.h"
 
 namespace device {
@@ -28,7 +29,9 @@ bool openForReading(QSerialPort& port);
 class PortLink : public QObject {
     Q_OBJECT
 public:
-    PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox);
+    // The clock stamps each read; it must outlive the link.
+    PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox,
+             const Clock& clock = Clock::system());
 
     // The slots run on the link's thread.
     void open();
@@ -54,7 +57,8 @@ private:
     QString portName_;
     PortOpener opener_;
     std::shared_ptr<LinkInbox> inbox_;  // shared, as a link stuck at exit outlives its owner
-    QSerialPort* port_ = nullptr;       // made on the link's thread, which then owns it
+    const Clock& clock_;
+    QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
     QElapsedTimer sinceLastByte_;
     int emptyReads_ = 0;  // in a row, no byte between
     QSemaphore openDone_;

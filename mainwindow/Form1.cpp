@@ -10,7 +10,6 @@
 
 #include "Form4.h"
 #include "PortNames.h"
-#include "RepaintPacer.h"
 #include "device/NumberText.h"
 #include "device/Twips.h"
 #include "graph/DemoHistory.h"
@@ -90,8 +89,6 @@ Form1::Form1(device::MeasurementHistory& history, textlog::SaveDialog& dialog,
     connect(Text1, &QLineEdit::textChanged, this, &Form1::markUpdateRate);
 
     registry_.load(this, false);
-    // Frames come faster than anyone reads them; the screen shows the latest at a steady pace.
-    new RepaintPacer(this);
     Timer2.setInterval(1000);
     Timer2.start();
     Form_Load();
@@ -222,7 +219,6 @@ graph::Form3* Form1::form3() {
                 return graph::HeaderTexts{Label56->text(), Label7->text()};
             },
             clock_);
-        new RepaintPacer(form3_);
         connect(form3_, &graph::Form3::historyRequested, this, [this](const QString& path) {
             // A window of its own that goes with the main window at Exit.
             auto* window = new history::HistoryWindow(path, this, historyAlarms_);

@@ -195,12 +195,10 @@ void BrokerConnection::connected(int rc) {
 }
 
 void BrokerConnection::collect() {
+    std::optional<Outbox::Frame> newest;
     {
         const QMutexLocker lock(&outbox_.mutex);
-        if (outbox_.state) {
-            state_ = std::move(*outbox_.state);
-            stateDirty_ = true;
-        }
+        newest = std::move(outbox_.state);
         if (outbox_.link) {
             link_ = std::move(*outbox_.link);
             linkDirty_ = true;
@@ -213,6 +211,10 @@ void BrokerConnection::collect() {
         outbox_.link.reset();
         outbox_.alarms.clear();
         outbox_.wakePosted = false;
+    }
+    if (newest) {
+        state_ = stateJson(newest->frame, newest->time, newest->kh);
+        stateDirty_ = true;
     }
     sendPending();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
@@ -21,10 +22,16 @@ namespace mqtt {
 
 // What the window's thread hands to the broker's thread: only the newest of each, so a
 // broker that is away or slow never makes anything pile up. The state is collected on the
-// connection's own tick; a link change wakes it.
+// connection's own tick; a link change wakes it. The newest frame goes as it is, its message
+// made when it is collected: of the many frames between two ticks only one is ever sent.
 struct Outbox {
+    struct Frame {
+        device::DeviceFrame frame;
+        QDateTime time;
+        std::optional<double> kh;  // the water's KH, for the CO2 it gives
+    };
     QMutex mutex;
-    std::optional<QByteArray> state;
+    std::optional<Frame> state;
     std::optional<QByteArray> link;
     // The alarms' states by topic, each the newest.
     std::map<QByteArray, QByteArray> alarms;

@@ -54,12 +54,12 @@ Publisher::~Publisher() {
     qWarning("vellicor: the MQTT connection did not close in time");
 }
 
-// No wake-up of the connection's thread: it collects the newest state on its own tick.
-// Waking a sleeping thread costs the caller ten times what building the message does.
+// No wake-up of the connection's thread: it collects the newest state on its own tick, and
+// makes its message then. Waking a sleeping thread costs the caller ten times what building
+// the message does, and building it for every frame of a batch would be wasted on all but one.
 void Publisher::frameAccepted(const device::DeviceFrame& frame, const QDateTime& time) {
-    QByteArray json = stateJson(frame, time, kh_);
     const QMutexLocker lock(&outbox_.mutex);
-    outbox_.state = std::move(json);
+    outbox_.state = Outbox::Frame{frame, time, kh_};
 }
 
 void Publisher::setLinkState(const QString& state) {

@@ -13,6 +13,10 @@ vellicor_program_packages=(build-essential cmake ninja-build pkg-config qt6-base
 vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev
     desktop-file-utils appstream lintian dpkg-dev file mosquitto openssl systemd man-db)
 
+# The side-by-side benchmark (bench/wakeups): a generic serial monitor fed the same stream, and
+# xdotool to press its "Open". Installed only by that benchmark, which goes on without them.
+vellicor_bench_packages=(cutecom xdotool)
+
 # The platform checks (./scripts/test --platforms): the arm64 cross build, its packages and
 # qemu to run it, and MinGW-w64 for the Windows compile check. Never installed otherwise.
 vellicor_platform_packages=(crossbuild-essential-arm64 qemu-user-static qt6-base-dev:arm64

@@ -34,7 +34,7 @@ Station::~Station() {
 }
 
 void Station::readPort() {
-    decoder_.decode(MSComm1.Input());
+    if (decoder_.decodeBatch(MSComm1.takeFrames()) > 0) logSession_.showLoggedLines();
 }
 
 void Station::watchPort(const QString& portName) {
@@ -53,6 +53,8 @@ void Station::logInto(std::unique_ptr<textlog::LogFile> opened) {
 void Station::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    // The frames of the last batch interval go into the log before it closes.
+    MSComm1.handOverWaiting();
     logSession_.close();
     if (MSComm1.linkState() != device::LinkState::Closed) MSComm1.setPortOpen(false);
 }

@@ -67,15 +67,18 @@ public:
     device::MSComm MSComm1;
 
 signals:
-    // Every accepted frame with the time it was stamped, before it is logged.
+    // Every accepted frame with the time the link read its last byte, before it is logged; the
+    // frames of a batch one by one, in order.
     void frameDecoded(const device::DeviceFrame& frame, const QDateTime& time);
     // The serial link as a publisher names it, when that name changes: "connected", "lost",
     // "trying again" or "disconnected".
     void linkStateNamed(const QString& state);
 
 private:
-    // The frame's road: one read of the port, then in the decoder's order the registers
-    // shown, the frame handed on, the line logged, the history grown and the graph redrawn.
+    // The frame's road: the frames the port has handed over since the last time, a batch at
+    // most every repaint interval, each in the decoder's order handed on with the time it came,
+    // logged and added to the history; the newest shown, the graph redrawn once, and the batch's
+    // lines put on the text log window in the same wake-up.
     void readPort();
     void nameLinkState();
 

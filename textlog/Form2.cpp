@@ -140,6 +140,10 @@ void Form2::flushPendingLines() {
     if (rangeStale_) updateScrollRange();
 }
 
+void Form2::showAppendedLines() {
+    if (refresh_.isActive()) putPendingLines();
+}
+
 void Form2::putPendingLines() {
     refresh_.stop();
     const qint64 lines = store_.count();

@@ -29,6 +29,9 @@ public:
     QString text() const;
     // Shows lines still waiting for the next screen refresh now.
     void flushPendingLines();
+    // The same for a caller that appends lines in runs of its own (a batch of frames): the run
+    // is one refresh, shown at once, and no refresh follows it. The scroll bars keep their pace.
+    void showAppendedLines();
     // Lines the box shows: those that had their refresh.
     qint64 shownLineCount() const { return shownLines_; }
 

@@ -110,7 +110,7 @@ void LogFile::cutBackToWholeLines() {
 
 void LogFile::lineWritten() {
     error_.clear();
-    if (!sinceSync_.isValid() || sinceSync_.elapsed() >= SyncGroupMs) {
+    if (!sinceSync_.isValid() || sinceSync_.elapsed() >= SyncGroupMs - BatchIntervalMs) {
         sync();
         return;
     }

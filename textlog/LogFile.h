@@ -15,9 +15,14 @@ namespace textlog {
 // when the last sync is older than SyncGroupMs, otherwise with the others when it is.
 class LogFile {
 public:
-    // A line waits at most this long for its sync; the rest of the promised second is room for
-    // an event loop busy with a frame when the sync falls due.
-    static constexpr int SyncGroupMs = 900;
+    // A line waits at most this long for its sync. A frame's line is written up to a batch
+    // interval (100 ms) after the frame came; the rest of the promised second is room for an
+    // event loop busy with a batch when the sync falls due.
+    static constexpr int SyncGroupMs = 800;
+    // Lines of a busy line come in batches this far apart: a sync that would fall due before
+    // the next batch is done with this one, in the same wake-up, rather than by a timer of its
+    // own a moment later.
+    static constexpr int BatchIntervalMs = 100;
 
     LogFile();
     ~LogFile();

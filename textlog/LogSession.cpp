@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QLocale>
+#include <utility>
 
 #include "Form2.h"
 #include "LogFile.h"
@@ -80,8 +81,14 @@ void LogSession::logSample(const device::LogRecord& record) {
     // The window gets its line whatever became of the file's.
     if (hooks_.textLogWindow) {
         if (Form2* window = hooks_.textLogWindow()) window->appendLine(textLogLine(record, stamp));
+        linesToShow_ = true;
     }
     noteWrite(written);
+}
+
+void LogSession::showLoggedLines() {
+    if (!std::exchange(linesToShow_, false) || !hooks_.textLogWindow) return;
+    if (Form2* window = hooks_.textLogWindow()) window->showAppendedLines();
 }
 
 void LogSession::noteWrite(bool written) {

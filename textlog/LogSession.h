@@ -64,6 +64,9 @@ public:
     // One due frame: a line to the file and a line to the text log window. Does nothing while
     // no log file is open. A failed write is reported once until a write succeeds again.
     void logSample(const device::LogRecord& record);
+    // After a batch of frames: the text log window shows the batch's lines now, in the same
+    // wake-up, instead of at a refresh of its own a moment later. Nothing without new lines.
+    void showLoggedLines();
     // At exit: closes the log file and stops logging.
     void close();
 
@@ -78,6 +81,7 @@ private:
 
     std::unique_ptr<LogFile> file_;
     bool writeFailureReported_ = false;
+    bool linesToShow_ = false;  // lines went to the text log window since showLoggedLines()
 };
 
 }  // namespace textlog

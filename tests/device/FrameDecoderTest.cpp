@@ -208,3 +208,63 @@ TEST_F(Decoding, ReadingsAboveSignedRangeKeepTheirTrueValue) {
     EXPECT_EQ(sink.shown.at(0).raw, "[ 40000]");
     EXPECT_EQ(sink.shown.at(0).limit, "[ 65535]");
 }
+
+namespace {
+ArrivedFrame arrivedAt(const QByteArray& bytes, const QTime& time, qint64 steadyMs) {
+    return {bytes, QDateTime(QDate(2026, 12, 8), time), steadyMs};
+}
+}  // namespace
+
+// A batch is handled frame by frame in the usual order, each with the time it came; what only
+// the eye reads (registers, graph) is done once, for the newest, and the countdown runs from it.
+TEST_F(Decoding, BatchLogsEveryFrameWithItsOwnTimeAndShowsTheNewestOnce) {
+    history.LogToFile = true;
+    const std::vector<ArrivedFrame> batch = {
+        arrivedAt(frameWithRaw(701), QTime(9, 5, 59, 950), 1000),
+        arrivedAt(kFrame.left(7), QTime(9, 5, 59, 960), 1010),  // a short read: no frame
+        arrivedAt(frameWithRaw(702), QTime(9, 5, 59, 990), 1040),
+        arrivedAt(frameWithRaw(703), QTime(9, 6, 0, 3), 1053),
+        arrivedAt(kFrame.left(11), QTime(9, 6, 0, 10), 1060)};
+    EXPECT_EQ(decoder.decodeBatch(batch), 3);
+
+    ASSERT_EQ(sink.logged.size(), 3u);
+    ASSERT_EQ(sink.accepted.size(), 3u);
+    const int raws[] = {701, 702, 703};
+    const QTime times[] = {QTime(9, 5, 59, 950), QTime(9, 5, 59, 990), QTime(9, 6, 0, 3)};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sink.logged[i].raw, raws[i]);
+        EXPECT_EQ(sink.logged[i].time, times[i]);
+        EXPECT_EQ(sink.accepted[i].frame.raw, raws[i]);
+        EXPECT_EQ(sink.accepted[i].time.time(), times[i]);
+    }
+    // The minute each sample is filed under is its own, not the batch's.
+    EXPECT_EQ(history.TimeHistory[559], "09:05");
+    EXPECT_EQ(history.TimeHistory[560], "09:06");
+    EXPECT_EQ(history.PhHistory[558], 701);
+    EXPECT_EQ(history.PhHistory[560], 703);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].raw, "[ 703]");
+    EXPECT_EQ(sink.accepted[2].shownBefore, 1u);  // the newest once its texts are on the window
+    const QStringList expected = {"log", "log", "log", "redraw-fixed"};
+    EXPECT_EQ(QStringList(sink.events.begin(), sink.events.end()), expected);
+    EXPECT_EQ(history.LastFrameSteadyMs, 1053);
+    EXPECT_FLOAT_EQ(history.LastFrameTime, 9 * 3600 + 6 * 60 + 0.003f);
+    EXPECT_EQ(history.SampleCount, 0);
+}
+
+// The rate counts frames, not batches: at rate 3 a batch of four logs its third, and the
+// fourth counts towards the next.
+TEST_F(Decoding, RateCountsFramesAcrossBatches) {
+    history.LogToFile = true;
+    sink.rate = "3";
+    std::vector<ArrivedFrame> batch;
+    for (int i = 1; i <= 4; ++i) batch.push_back(arrivedAt(frameWithRaw(600 + i), QTime(9, 0), i));
+    decoder.decodeBatch(batch);
+    decoder.decodeBatch({arrivedAt(frameWithRaw(605), QTime(9, 0), 5),
+                         arrivedAt(frameWithRaw(606), QTime(9, 0), 6)});
+    ASSERT_EQ(sink.logged.size(), 2u);
+    EXPECT_EQ(sink.logged[0].raw, 603);
+    EXPECT_EQ(sink.logged[1].raw, 606);
+    EXPECT_EQ(sink.shown.size(), 2u);
+}

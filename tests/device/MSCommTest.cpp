@@ -90,7 +90,7 @@ public:
 };
 }  // namespace
 
-TEST_F(SerialLink, AFrameInPiecesAndABurstOfFramesAreHandedOverOnceEach) {
+TEST_F(SerialLink, AFrameInPiecesAndTheFramesOfABatchIntervalAreHandedOverOnce) {
     QTest::qWait(50);  // the news of the opening
     HandOverCounter handOvers;
     comm.installEventFilter(&handOvers);
@@ -103,14 +103,48 @@ TEST_F(SerialLink, AFrameInPiecesAndABurstOfFramesAreHandedOverOnceEach) {
     }
     ASSERT_TRUE(waitUntil([&] { return frames.size() == 1; }));
     EXPECT_EQ(handOvers.count, 1);
-    // Five frames come while the window's thread is busy: they wait for it together.
+    // Five frames come within the interval after it: the link's thread keeps them without a
+    // word, and they go together when the interval ends.
     for (int i = 0; i < 5; ++i) {
         pty.write(frame);
         QThread::msleep(3);
     }
     ASSERT_TRUE(waitUntil([&] { return frames.size() == 6; }));
-    EXPECT_EQ(handOvers.count, 2);
+    EXPECT_EQ(handOvers.count, 1);
     for (const QByteArray& f : frames) EXPECT_EQ(f, frame);
+    // After a quiet interval the next frame is told of at once.
+    QTest::qWait(2 * MSComm::BatchIntervalMs);
+    pty.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return frames.size() == 7; }));
+    EXPECT_EQ(handOvers.count, 2);
+}
+
+// Frames still waiting for their batch when the line goes, or when the user disconnects, are
+// handed over first: the pace never drops a frame that came.
+TEST_F(SerialLink, FramesWaitingForTheirBatchAreHandedOverWhenTheLineGoesOrCloses) {
+    QTest::qWait(50);  // the news of the opening
+    int taken = 0;
+    QObject::connect(&comm, &MSComm::OnComm,
+                     [&] { taken += static_cast<int>(comm.takeFrames().size()); });
+    const QByteArray frame = testsupport::referenceFrame();
+    pty.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return taken == 1; }));
+    pty.write(frame + frame);
+    // (A loaded machine may let the interval end first: then they went with it.)
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 24 || taken == 3; }));
+    pty.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return comm.linkState() == LinkState::Retrying; }));
+    EXPECT_EQ(taken, 3);
+
+    PseudoTerminal second;
+    comm.setCommPort(second.slaveName());
+    ASSERT_TRUE(comm.setPortOpen(true));
+    second.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return taken == 4; }));
+    second.write(frame);
+    ASSERT_TRUE(waitUntil([&] { return comm.InBufferCount() == 12 || taken == 5; }));
+    comm.setPortOpen(false);
+    EXPECT_EQ(taken, 5);
 }
 
 TEST_F(SerialLink, GapRealignsAfterAMisalignedStart) {
@@ -212,4 +246,34 @@ TEST(ReceiveBuffer, PauseDropsOnlyATornFrame) {
     EXPECT_EQ(buffer.count(), 36);
     EXPECT_EQ(buffer.take(12), QByteArray(12, 'f'));
     EXPECT_EQ(buffer.droppedBytes(), 10);
+}
+
+// A read's time is that of the arrival that brought its last byte; a torn frame dropped at a
+// pause takes no time with it, so the times stay with their reads.
+TEST(ReceiveBuffer, EachWholeReadKeepsTheTimeItsLastByteCame) {
+    const auto at = [](int ms) {
+        return ArrivalTime{QDateTime(QDate(2026, 12, 8), QTime(9, 0).addMSecs(ms)), ms};
+    };
+    ReceiveBuffer buffer(500);
+    buffer.arrive("abcde", 0, at(0));
+    buffer.arrive("fghijklmnopq", 10, at(10));  // completes one read, starts the next
+    buffer.arrive("rstuvwx", 10, at(20));       // completes the second
+    buffer.arrive("tor", 10, at(30));
+    buffer.arrive("0123456789AB", 600, at(630));  // "tor" goes at the pause
+    buffer.arrive("01234", 0, at(640));
+    EXPECT_EQ(buffer.take(12), "abcdefghijkl");  // one read taken alone drops its time
+    const std::vector<ArrivedFrame> reads = buffer.takeReads();
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[0].bytes, "mnopqrstuvwx");
+    EXPECT_EQ(reads[0].steadyMs, 20);
+    EXPECT_EQ(reads[0].time, at(20).time);
+    EXPECT_EQ(reads[1].bytes, "0123456789AB");
+    EXPECT_EQ(reads[1].steadyMs, 630);
+    EXPECT_EQ(buffer.count(), 5);  // the part of a read waits for its rest
+    buffer.arrive("56789ab", 5, at(645));
+    const std::vector<ArrivedFrame> last = buffer.takeReads();
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last[0].bytes, "0123456789ab");
+    EXPECT_EQ(last[0].steadyMs, 645);
+    EXPECT_EQ(buffer.count(), 0);
 }

@@ -5,12 +5,14 @@
 
 class QWidget;
 
-namespace mainwindow {
+namespace soak {
 
-// Lets a window's changes reach the screen at most once per interval. Every change is still
-// made when it comes (texts set, pictures drawn); only the window's repaint and its copy to
-// the screen wait, so a run of frames costs one repaint showing the latest of them. The first
-// change after a quiet interval goes out at once; a held one at most one interval later.
+// Lets a window's changes reach the screen at most once per interval, for the floor program,
+// which shows each frame as it comes (the program takes its frames in batches at this pace
+// and needs none). Every change is still made when it comes (texts set, pictures drawn); only
+// the window's repaint and its copy to the screen wait, so a run of frames costs one repaint
+// showing the latest of them. The first change after a quiet interval goes out at once; a
+// held one at most one interval later.
 class RepaintPacer final : public QObject {
 public:
     // Ten pictures a second, the text log's own refresh: more than anyone reads off a number,
@@ -35,4 +37,4 @@ private:
     bool releasing_ = false;
 };
 
-}  // namespace mainwindow
+}  // namespace soak

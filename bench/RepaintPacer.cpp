@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <utility>
 
-namespace mainwindow {
+namespace soak {
 
 RepaintPacer::RepaintPacer(QWidget* window) : QObject(window), window_(window) {
     interval_.setSingleShot(true);
@@ -36,4 +36,4 @@ void RepaintPacer::release() {
     releasing_ = false;
 }
 
-}  // namespace mainwindow
+}  // namespace soak
