@@ -7,7 +7,7 @@
 ;
 ; Silent:  setup.exe /S [/AUTOSTART=COMn | /AUTOSTART=] [/LOG=<path>] [/D=<folder>]
 ; /AUTOSTART= with nothing after it turns starting with Windows off; without it an upgrade keeps
-; what the installed version had. Exit status 0 on success, 2 when the setup was refused or
+; what the installed version had. Without /S the same options fill in the setup's page. Exit status 0 on success, 2 when the setup was refused or
 ; cancelled (a bad port or log path, a program that would not close).
 
 Unicode true
@@ -55,11 +55,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_UNICON "${__FILEDIR__}\..\icons\icon.ico"
 !define MUI_ABORTWARNING
 
-!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom AutostartPageShow AutostartPageLeave
 !insertmacro MUI_PAGE_INSTFILES
-!insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -69,13 +67,11 @@ Page custom AutostartPageShow AutostartPageLeave
 Function .onInit
     SetRegView 64
     Call ReadAutostartChoice
-    ${IfNot} ${Silent}
-        Return
-    ${EndIf}
+    ; /AUTOSTART= and /LOG= also fill in the page of a setup with a window.
     Call ReadAutostartOptions
     Pop $0
     ${If} $0 != ""
-        ; Nobody sees a message in a silent install; the exit status says it.
+        MessageBox MB_ICONSTOP "$0" /SD IDOK
         SetErrorLevel 2
         Quit
     ${EndIf}
