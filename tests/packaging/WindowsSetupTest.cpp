@@ -48,6 +48,23 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A value of the version resource that Explorer shows for a Windows program ("ProductName"),
+// found after its key in the file: a key ends in a zero and pads to four bytes before the value.
+QString versionValue(const QByteArray& exe, const QString& key) {
+    const QByteArray needle(reinterpret_cast<const char*>(key.utf16()), 2 * key.size() + 2);
+    const qsizetype found = exe.indexOf(needle);
+    if (found < 0) return {};
+    qsizetype at = found + needle.size();
+    while (at % 4 != 0) ++at;
+    QString value;
+    for (; at + 1 < exe.size(); at += 2) {
+        const char16_t c = static_cast<uchar>(exe[at]) | static_cast<uchar>(exe[at + 1]) << 8;
+        if (c == 0) break;
+        value.append(QChar(c));
+    }
+    return value;
+}
+
 class WindowsSetup : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -72,7 +89,11 @@ protected:
         boot.start("wineboot", {"-i"});
         if (!boot.waitForFinished(180000) || boot.exitCode() != 0) {
             skipReason_ = "wineboot could not make a prefix";
+            return;
         }
+        // A Wine server that stays between the stages' many short runs spares each of them
+        // starting Wine's own services again.
+        wine({"wineserver", "-p"});
     }
     static void TearDownTestSuite() {
         if (program_) {
@@ -200,6 +221,17 @@ TEST_F(WindowsSetup, SilentInstallPutsTheZipsFilesIntoProgramFilesAndRegistersTh
     EXPECT_EQ(registry(UninstallKey, "QuietUninstallString"),
               "\"" + InstallDir + "\\uninstall.exe\" /S");
     EXPECT_EQ(registry(UninstallKey, "DisplayIcon"), Program);
+
+    // Who made it and which version, as Explorer's properties show it, of the program and of
+    // the setup itself.
+    for (const QString& exe : {hostPath(Program), setup_}) {
+        SCOPED_TRACE(exe.toStdString());
+        const QByteArray bytes = readAll(exe);
+        EXPECT_EQ(versionValue(bytes, "CompanyName"), "Vellicor");
+        EXPECT_TRUE(versionValue(bytes, "ProductName").startsWith("Vellicor pH controller"));
+        EXPECT_EQ(versionValue(bytes, "ProductVersion"), version);
+        EXPECT_FALSE(versionValue(bytes, "FileDescription").isEmpty());
+    }
 }
 
 TEST_F(WindowsSetup, StartMenuEntriesStartTheInstalledProgramWithItsIcon) {
@@ -284,6 +316,10 @@ TEST_F(WindowsSetup, SilentInstallWithAutostartMakesTheStartupEntryAndUpgradesKe
     // The program refuses a log in a folder that does not exist, so the setup makes it.
     EXPECT_TRUE(QFileInfo(hostPath(match.captured(1))).isDir());
 
+    // /AUTOSTART= with nothing after it turns it off.
+    ASSERT_EQ(runSetup({"/AUTOSTART="}), 0);
+    EXPECT_FALSE(shortcut(startup));
+
     // Quoted whole, as PowerShell passes an argument with spaces.
     ASSERT_EQ(runSetup({"/AUTOSTART=COM7", "/LOG=" + UserLog}), 0);
     const QString chosen = "COM7 --log \"" + UserLog + "\"";
@@ -310,11 +346,6 @@ TEST_F(WindowsSetup, SilentInstallWithAutostartMakesTheStartupEntryAndUpgradesKe
         ASSERT_TRUE(entry);
         EXPECT_EQ(entry->arguments, chosen);
     }
-
-    // /AUTOSTART= with nothing after it turns it off.
-    ASSERT_EQ(runSetup({"/AUTOSTART="}), 0);
-    EXPECT_FALSE(shortcut(startup));
-    ASSERT_EQ(runSetup({"/AUTOSTART=COM7", "/LOG=" + UserLog}), 0);
 }
 
 TEST_F(WindowsSetup, SilentUninstallRemovesEveryInstalledFileAndEntryButNeverTheLogs) {
