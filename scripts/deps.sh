@@ -15,8 +15,10 @@ vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-
 
 # The platform checks (./scripts/test --platforms): the arm64 cross build, its packages and
 # qemu to run it, and MinGW-w64 for the Windows compile check. Never installed otherwise.
+# nsis makes the Windows setup, wine runs it and unzip lists the zip it is compared with.
 vellicor_platform_packages=(crossbuild-essential-arm64 qemu-user-static qt6-base-dev:arm64
-    qt6-serialport-dev:arm64 libgtest-dev:arm64 libmosquitto-dev:arm64 g++-mingw-w64-x86-64-posix)
+    qt6-serialport-dev:arm64 libgtest-dev:arm64 libmosquitto-dev:arm64 g++-mingw-w64-x86-64-posix
+    nsis wine wine64 unzip)
 
 # vellicor_add_architecture <arch>: lets dpkg install packages of another architecture (the
 # package lists for it come with the next vellicor_install_deps).
