@@ -7,8 +7,9 @@
 ;
 ; Silent:  setup.exe /S [/AUTOSTART=COMn | /AUTOSTART=] [/LOG=<path>] [/D=<folder>]
 ; /AUTOSTART= with nothing after it turns starting with Windows off; without it an upgrade keeps
-; what the installed version had. Without /S the same options fill in the setup's page. Exit status 0 on success, 2 when the setup was refused or
-; cancelled (a bad port or log path, a program that would not close).
+; what the installed version had. Without /S the same options fill in the setup's page.
+; Exit status 0 on success, 2 when the setup was refused or cancelled (a bad port or log path,
+; a program that would not close).
 
 Unicode true
 ; Debian's makensis makes a 32-bit setup by default, which a 64-bit-only Wine cannot run; the
