@@ -78,8 +78,12 @@ protected:
         xvfb_ = std::make_unique<QProcess>();
         xvfb_->start("Xvfb",
                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        if (!QFileInfo(setup_).isFile()) {
+            failure_ = setup_ + " is no file";
+            return;
+        }
         if (!xvfb_->waitForReadyRead(10000)) {
-            skipReason_ = "Xvfb did not start";
+            failure_ = "Xvfb did not start";
             return;
         }
         display_ = ":" + QString::fromLatin1(xvfb_->readAllStandardOutput()).trimmed();
@@ -88,7 +92,7 @@ protected:
         boot.setProcessEnvironment(environment());
         boot.start("wineboot", {"-i"});
         if (!boot.waitForFinished(180000) || boot.exitCode() != 0) {
-            skipReason_ = "wineboot could not make a prefix";
+            failure_ = "wineboot could not make a prefix";
             return;
         }
         // A Wine server that stays between the stages' many short runs spares each of them
@@ -111,6 +115,8 @@ protected:
     }
     void SetUp() override {
         if (!skipReason_.isEmpty()) GTEST_SKIP() << skipReason_.toStdString();
+        // Given a setup, whatever keeps it from being tried is a failure.
+        ASSERT_TRUE(failure_.isEmpty()) << failure_.toStdString();
     }
 
     static QString prefix() { return root_->filePath("prefix"); }
@@ -179,6 +185,7 @@ protected:
 
     static inline QString setup_;
     static inline QString skipReason_;
+    static inline QString failure_;
     static inline QString display_;
     static inline std::unique_ptr<QTemporaryDir> root_;
     static inline std::unique_ptr<QProcess> xvfb_;
