@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 #include "HeadlessStation.h"
+#include "ParentConsole.h"
 #include "StopSignals.h"
 #include "device/MeasurementHistory.h"
 #include "history/Export.h"
@@ -141,6 +142,7 @@ std::optional<QString> openLog(const app::CommandLine& line,
 // vellicor --history [FILE] [--export-png PNG [--from DATE] [--to DATE]]: a log looked back on;
 // see --help.
 int main(int argc, char** argv) {
+    app::useParentConsole();
     // Read before any application exists: the help, a refusal and a bad log file must not
     // need a display, and a run without one must never reach for it.
     const QStringList raw = rawArguments(argc, argv);
