@@ -9,7 +9,7 @@
 ; /AUTOSTART= with nothing after it turns starting with Windows off; without it an upgrade keeps
 ; what the installed version had. Without /S the same options fill in the setup's page.
 ; Exit status 0 on success, 2 when the setup was refused or cancelled (a bad port or log path,
-; a program that would not close).
+; a program that would not close), 740 when it runs without administrator rights.
 
 Unicode true
 ; Debian's makensis makes a 32-bit setup by default, which a 64-bit-only Wine cannot run; the
@@ -65,8 +65,21 @@ Page custom AutostartPageShow AutostartPageLeave
 
 !insertmacro MUI_LANGUAGE "English"
 
+; Without UAC (switched off, or an old policy) Windows starts the setup with the rights of whoever
+; runs it; a user who is no administrator would get a setup that fails halfway in Program Files.
+!macro REQUIRE_ADMIN
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_ICONSTOP "Installing and uninstalling ${PRODUCT} needs an administrator of this PC." /SD IDOK
+        SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+        Quit
+    ${EndIf}
+!macroend
+
 Function .onInit
     SetRegView 64
+    !insertmacro REQUIRE_ADMIN
     Call ReadAutostartChoice
     ; /AUTOSTART= and /LOG= also fill in the page of a setup with a window.
     Call ReadAutostartOptions
@@ -120,6 +133,7 @@ SectionEnd
 
 Function un.onInit
     SetRegView 64
+    !insertmacro REQUIRE_ADMIN
 FunctionEnd
 
 ; Everything the setup made, and nothing else: the log files and their folder stay.
