@@ -31,8 +31,6 @@ set(vellicor_wine_path "")
 foreach(dir ${VELLICOR_WINDOWS_PREFIX}/bin ${vellicor_runtime_dirs})
     string(APPEND vellicor_wine_path "Z:${dir};")
 endforeach()
-find_path(VELLICOR_FONT_DIR LiberationSans-Regular.ttf PATHS /usr/share/fonts/truetype/liberation
-    NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 set(VELLICOR_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 file(CONFIGURE OUTPUT ${VELLICOR_WINE_RUN} CONTENT [[
 #!/bin/sh
@@ -45,9 +43,6 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEPATH="@vellicor_wine_path@${WINEPATH:-}"
 export QT_PLUGIN_PATH="Z:@VELLICOR_WINDOWS_PREFIX@/plugins"
-# The offscreen platform reads its fonts from one folder: the Liberation fonts the Linux tests
-# draw with (the windows platform asks Windows, here Wine, for its fonts instead).
-export QT_QPA_FONTDIR="${QT_QPA_FONTDIR:-Z:@VELLICOR_FONT_DIR@}"
 # wineboot returns before its wineserver has written the registry out; the prefix is ready once
 # that server has ended.
 if [ ! -e "$WINEPREFIX/.vellicor-ready" ]; then
