@@ -11,7 +11,6 @@
 
 namespace app {
 
-#if defined(Q_OS_UNIX)
 namespace {
 
 int wakeFds[2] = {-1, -1};
@@ -55,9 +54,5 @@ StopSignals::~StopSignals() {
         fd = -1;
     }
 }
-#else
-StopSignals::StopSignals(QObject* parent) : QObject(parent) {}
-StopSignals::~StopSignals() = default;
-#endif
 
 }  // namespace app

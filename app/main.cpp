@@ -9,6 +9,7 @@
 
 #include "CommandLine.h"
 #include "HeadlessFace.h"
+#include "ParentConsole.h"
 #include "StopSignals.h"
 #include "alarms/AlarmCommand.h"
 #include "alarms/AlarmWatch.h"
@@ -204,6 +205,7 @@ std::optional<QString> openLog(const app::CommandLine& line,
 // vellicor --history [FILE] [--export-png PNG [--from DATE] [--to DATE]]: a log looked back on;
 // see --help.
 int main(int argc, char** argv) {
+    app::useParentConsole();
     // Parsed once, before any application exists: the help, a refusal and a bad log file must not
     // need a display, and a run without one must never reach for it.
     const app::ParsedCommandLine parsed = parse(rawArguments(argc, argv));

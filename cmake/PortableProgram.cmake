@@ -1,4 +1,4 @@
-# The program itself must build on Windows. A build here cannot tell, since every POSIX header
+# The program itself must build on Windows. A Linux build cannot tell, since every POSIX header
 # exists on this system, so the program's sources are scanned for POSIX-only headers included
 # outside a preprocessor conditional; the scan runs whenever one of them changes, before the
 # program is linked, and fails the build with the file and line.
@@ -33,10 +33,3 @@ if(WIN32)
         ${CMAKE_BINARY_DIR}/vellicor.rc @ONLY)
     target_sources(vellicor PRIVATE ${CMAKE_BINARY_DIR}/vellicor.rc)
 endif()
-
-# cmake/WindowsCompileCheck.cmake compiles the program's sources for Windows from this tree's
-# compile_commands.json. A part that a Windows build would not have (one built only where an
-# optional library is found) is left out of it by naming its target, from anywhere, with
-#   set_property(TARGET vellicor APPEND PROPERTY VELLICOR_NOT_ON_WINDOWS <target>)
-file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/not-on-windows.txt
-    CONTENT "$<JOIN:$<TARGET_PROPERTY:vellicor,VELLICOR_NOT_ON_WINDOWS>,\n>\n")

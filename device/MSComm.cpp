@@ -1,6 +1,5 @@
 #include "MSComm.h"
 
-#include <QFileInfo>
 #include <QThread>
 
 namespace device {
@@ -230,6 +229,7 @@ bool MSComm::attemptsUnderWay() const {
 void MSComm::endAttempt(Attempt& attempt) {
     if (attempt.ending) return;
     attempt.ending = true;
+    attempt.link->interrupt();
     attempt.thread->quit();
 }
 
@@ -290,35 +290,6 @@ void MSComm::raiseNotifications() {
         emit OnComm();
         if (inbox_->count() == before) break;
     }
-}
-
-QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason) {
-    // A hang-up shows as a read that returns nothing; the error text beside it is whatever an
-    // earlier call left behind ("Resource temporarily unavailable"), so it is not repeated.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
-        return QStringLiteral("the device or the system closed the connection (hung up)");
-    return systemReason;
-}
-
-QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,
-                            const QString& systemReason) {
-    QString text = QStringLiteral("Cannot open %1: %2").arg(portName, systemReason);
-    if (error == QSerialPort::PermissionError) {
-#ifdef Q_OS_UNIX
-        const QFileInfo info(portName);
-        const QString group = info.exists() ? info.group() : QString();
-        text += QStringLiteral(
-                    "\n\nAccess was denied. Add your user to the group that owns the port "
-                    "(%1), for example with \"sudo usermod -aG %1 $USER\", then log out and in "
-                    "again.")
-                    .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
-#else
-        text += QStringLiteral("\n\nThe port may be in use by another program.");
-#endif
-    } else if (error == QSerialPort::DeviceNotFoundError) {
-        text += QStringLiteral("\n\nCheck that the device is paired and switched on.");
-    }
-    return text;
 }
 
 }  // namespace device

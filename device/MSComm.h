@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -149,12 +148,5 @@ private:
     bool outcomeTaken_ = false;
     bool reopenedByItself_ = false;
 };
-
-// What became of a link that went away while open, in words that say what happened.
-QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason);
-
-// Explains a failed open in words a user can act on.
-QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,
-                            const QString& systemReason);
 
 }  // namespace device

@@ -1,10 +1,10 @@
 #include "PortLink.h"
 
+#include <QFileInfo>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #endif
-
-#include "MSComm.h"
 
 namespace device {
 
@@ -33,6 +33,11 @@ bool openForReading(QSerialPort& port) {
 PortLink::PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox,
                    const Clock& clock)
     : portName_(portName), opener_(std::move(opener)), inbox_(std::move(inbox)), clock_(clock) {}
+
+PortLink::~PortLink() = default;
+
+// QSerialPort's reads come as notifications on the link's event loop and never block it.
+void PortLink::interrupt() {}
 
 void PortLink::open() {
     // Made here, not in the constructor, so that the port and its notifiers belong to this
@@ -84,6 +89,35 @@ void PortLink::portError(QSerialPort::SerialPortError error) {
     const QString reason = describeLinkLoss(error, port_->errorString());
     port_->close();
     emit lost(reason);
+}
+
+QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason) {
+    // A hang-up shows as a read that returns nothing; the error text beside it is whatever an
+    // earlier call left behind ("Resource temporarily unavailable"), so it is not repeated.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        return QStringLiteral("the device or the system closed the connection (hung up)");
+    return systemReason;
+}
+
+QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,
+                            const QString& systemReason) {
+    QString text = QStringLiteral("Cannot open %1: %2").arg(portName, systemReason);
+    if (error == QSerialPort::PermissionError) {
+#ifdef Q_OS_UNIX
+        const QFileInfo info(portName);
+        const QString group = info.exists() ? info.group() : QString();
+        text += QStringLiteral(
+                    "\n\nAccess was denied. Add your user to the group that owns the port "
+                    "(%1), for example with \"sudo usermod -aG %1 $USER\", then log out and in "
+                    "again.")
+                    .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
+#else
+        text += QStringLiteral("\n\nThe port may be in use by another program.");
+#endif
+    } else if (error == QSerialPort::DeviceNotFoundError) {
+        text += QStringLiteral("\n\nCheck that the device is paired and switched on.");
+    }
+    return text;
 }
 
 }  // namespace device

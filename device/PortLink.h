@@ -4,20 +4,33 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSemaphore>
-#include <QSerialPort>
 #include <QString>
 #include <functional>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <atomic>
+#else
+#include <QSerialPort>
+#endif
 
 #include "Clock.h"
 #include "LinkInbox.h"
 
 namespace device {
 
+// The port a link reads: QSerialPort, or on Windows the COM port through the Win32
+// communications API (SerialPort_win.h), as Qt's serial port module is not built there.
+#ifdef Q_OS_WIN
+class SerialPortWin;
+using SerialPort = SerialPortWin;
+#else
+using SerialPort = QSerialPort;
+#endif
+
 // How a link opens its port. The default opens it for reading; tests put a slow opening in
 // front of it, as a Bluetooth port that pages an absent device blocks its caller for seconds.
-using PortOpener = std::function<bool(QSerialPort&)>;
-bool openForReading(QSerialPort& port);
+using PortOpener = std::function<bool(SerialPort&)>;
+bool openForReading(SerialPort& port);
 
 // One opening of the serial port and its life until it closes, on a thread of its own, so that
 // an opening that blocks for seconds never holds the window up. Everything it learns goes out
@@ -32,6 +45,7 @@ public:
     // The clock stamps each read; it must outlive the link.
     PortLink(const QString& portName, PortOpener opener, std::shared_ptr<LinkInbox> inbox,
              const Clock& clock = Clock::system());
+    ~PortLink() override;
 
     // The slots run on the link's thread.
     void open();
@@ -41,6 +55,9 @@ public:
     bool waitOpened(int ms) { return openDone_.tryAcquire(1, ms); }
     // Why the opening failed, empty when it worked; read only after waitOpened() said yes.
     QString openError() const { return openError_; }
+    // From the owner's thread, just before it ends the link's thread: a read that blocks the
+    // link's thread returns now rather than at its timeout. Nothing where reads never block.
+    void interrupt();
 
 signals:
     // error is empty when the port opened.
@@ -51,18 +68,37 @@ signals:
     void lost(const QString& reason);
 
 private:
+#ifdef Q_OS_WIN
+    void readOnce();
+    void lose(const QString& reason);
+#else
     void readArrived();
     void portError(QSerialPort::SerialPortError error);
+#endif
 
     QString portName_;
     PortOpener opener_;
     std::shared_ptr<LinkInbox> inbox_;  // shared, as a link stuck at exit outlives its owner
     const Clock& clock_;
+#ifdef Q_OS_WIN
+    std::unique_ptr<SerialPortWin> port_;  // made on the link's thread, which then owns it
+    std::atomic<bool> interrupted_ = false;
+#else
     QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
+    int emptyReads_ = 0;           // in a row, no byte between
+#endif
     QElapsedTimer sinceLastByte_;
-    int emptyReads_ = 0;  // in a row, no byte between
     QSemaphore openDone_;
     QString openError_;
 };
+
+#ifndef Q_OS_WIN
+// What became of a link that went away while open, in words that say what happened.
+QString describeLinkLoss(QSerialPort::SerialPortError error, const QString& systemReason);
+
+// Explains a failed open in words a user can act on.
+QString describeOpenFailure(const QString& portName, QSerialPort::SerialPortError error,
+                            const QString& systemReason);
+#endif
 
 }  // namespace device

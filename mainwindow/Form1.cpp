@@ -103,7 +103,7 @@ Form1::~Form1() {
 }
 
 void Form1::Form_Load() {
-    for (int k = 1; k <= PortEntryCount; ++k) {
+    for (const int k : portEntryNumbers(systemPortNumbers())) {
         Combo1->addItem(portEntryText(k));
         Combo1->setItemData(Combo1->count() - 1, k);
     }

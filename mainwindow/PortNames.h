@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace mainwindow {
 
@@ -11,6 +12,15 @@ constexpr int PortEntryCount = 15;
 
 // "Com1" ... "Com15".
 QString portEntryText(int number);
+
+// The numbers of the serial ports the system lists, for Windows those under
+// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM ("COM21" is 21), in no particular order; none where
+// ports have no numbers (PortNames_win.cpp).
+std::vector<int> systemPortNumbers();
+
+// The port list's numbers: 1 to 15 always, then those of the system's ports above 15, such as
+// the COM port Windows gives a Bluetooth device paired late, in ascending order.
+std::vector<int> portEntryNumbers(const std::vector<int>& systemNumbers);
 
 // How a system names its serial ports.
 enum class PortNaming {

@@ -17,10 +17,17 @@ vellicor_test_packages=(libgtest-dev libbenchmark-dev xvfb xauth clang libclang-
 # xdotool to press its "Open". Installed only by that benchmark, which goes on without them.
 vellicor_bench_packages=(cutecom xdotool)
 
+# The Windows program (./scripts/build-windows, and its tests under Wine in --platforms):
+# MinGW-w64, the host tools of the same Qt, GoogleTest's sources, Wine (64-bit alone), Xvfb and
+# xwininfo for the window under Wine, Python for the COM port's driver, zip; nsis for the setup.
+vellicor_windows_packages=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools libgtest-dev wine wine64
+    xvfb x11-utils python3 zip unzip xz-utils fonts-liberation nsis)
+
 # The platform checks (./scripts/test --platforms): the arm64 cross build, its packages and
-# qemu to run it, and MinGW-w64 for the Windows compile check. Never installed otherwise.
+# qemu to run it, and what the Windows program needs. Never installed otherwise.
 vellicor_platform_packages=(crossbuild-essential-arm64 qemu-user-static qt6-base-dev:arm64
-    qt6-serialport-dev:arm64 libgtest-dev:arm64 libmosquitto-dev:arm64 g++-mingw-w64-x86-64-posix)
+    qt6-serialport-dev:arm64 libgtest-dev:arm64 libmosquitto-dev:arm64
+    "${vellicor_windows_packages[@]}")
 
 # vellicor_add_architecture <arch>: lets dpkg install packages of another architecture (the
 # package lists for it come with the next vellicor_install_deps).

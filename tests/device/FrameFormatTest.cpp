@@ -160,6 +160,9 @@ TEST(FrameFormat, RoundHalfEven) {
 // The system clock keeps the zone's offset for a second at a time; the local time must still be
 // the system's own, and a new zone must show once that second is over.
 TEST(SystemClock, LocalTimeFollowsTheZoneWithinASecond) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows takes its time zone from its settings, which TZ does not change";
+#endif
     const QByteArray savedZone = qgetenv("TZ");
     const auto wallMsApart = [](const QDateTime& a, const QDateTime& b) {
         return std::abs(

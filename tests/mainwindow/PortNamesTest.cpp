@@ -34,3 +34,16 @@ TEST(PortNames, TypedNamesAreUsedAsTheyStand) {
     EXPECT_EQ(resolvePortName(std::nullopt, "COM21"), "COM21");
     EXPECT_EQ(resolvePortName(5, "Com5", [](int k) { return QString("pty%1").arg(k); }), "pty5");
 }
+
+// A Bluetooth device paired late gets a high COM number; the list offers it after the fifteen
+// entries that are always there, once, and nothing the system lists changes those fifteen.
+TEST(PortNames, TheSystemsPortsAboveFifteenFollowTheFixedEntries) {
+    std::vector<int> fixed;
+    for (int k = 1; k <= PortEntryCount; ++k) fixed.push_back(k);
+    EXPECT_EQ(portEntryNumbers({}), fixed);
+    EXPECT_EQ(portEntryNumbers({3, 1, 15}), fixed);
+
+    std::vector<int> more = fixed;
+    more.insert(more.end(), {16, 21, 40});
+    EXPECT_EQ(portEntryNumbers({40, 3, 21, 16, 21}), more);
+}

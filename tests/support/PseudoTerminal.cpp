@@ -5,9 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <stdexcept>
 
 namespace testsupport {
@@ -44,16 +41,6 @@ void PseudoTerminal::closeMaster() {
     // The held slave descriptor would keep the line alive; let it go with the master.
     if (slave_ >= 0) ::close(slave_);
     slave_ = -1;
-}
-
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 }  // namespace testsupport

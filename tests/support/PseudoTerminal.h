@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "WaitUntil.h"
+
 namespace testsupport {
 
 // A real pseudo-terminal pair. The program opens slaveName() like a serial port; the test
@@ -29,8 +31,5 @@ private:
 
 // How long a test lets an opening hold the caller before it goes on in the background.
 constexpr int TestQuickOpenMs = 5000;
-
-// Runs the Qt event loop until pred() holds or the timeout passes.
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 3000);
 
 }  // namespace testsupport

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <signal.h>
 #include <sys/resource.h>
+#endif
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -15,6 +18,7 @@
 
 namespace textlogtest {
 
+#ifdef Q_OS_UNIX
 // A file size limit makes writes fail, or stop short inside a line, and succeed again on
 // demand, as a filling disk does. Writes past it fail with EFBIG instead of killing the process.
 struct FileSizeLimit {
@@ -33,6 +37,7 @@ struct FileSizeLimit {
         signal(SIGXFSZ, SIG_DFL);
     }
 };
+#endif
 
 // Answers "Save Log" from a script instead of a dialog: a path, or nothing for a cancel.
 struct ScriptedDialog : textlog::SaveDialog {
