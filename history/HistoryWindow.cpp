@@ -65,7 +65,7 @@ HistoryWindow::HistoryWindow(const QString& logPath, QWidget* parent, const Alar
 
 HistoryWindow::~HistoryWindow() {
     cancel_ = true;
-    if (worker_.joinable()) worker_.join();
+    if (worker_) worker_->wait();
     // What was read on as the file grew is kept for the next time.
     if (summary_ && !savedSince_) saveCached(*summary_);
 }
@@ -77,7 +77,8 @@ void HistoryWindow::startReading() {
         QMetaObject::invokeMethod(
             this,
             [this, s = std::move(s), error]() mutable {
-                worker_.join();
+                worker_->wait();
+                worker_.reset();
                 summaryRead(std::move(s), error);
                 if (!marker_) return;
                 plot_->setAlarmMarks(marker_->marks());
@@ -91,8 +92,8 @@ void HistoryWindow::startReading() {
             this, [this, s = std::move(s)]() mutable { summaryRead(std::move(s), QString()); },
             Qt::QueuedConnection);
     };
-    worker_ = std::thread([this, path = path_, shown = std::move(shown), report,
-                           showEarly]() mutable {
+    worker_.reset(QThread::create([this, path = path_, shown = std::move(shown), report,
+                                   showEarly]() mutable {
         int permilleShown = -1;
         const Progress progress = [&](qint64 done, qint64 total) {
             const int permille = total > 0 ? static_cast<int>(done * 1000 / total) : 0;
@@ -118,7 +119,8 @@ void HistoryWindow::startReading() {
         showEarly(std::move(*s));
         marker_->readOn(forMarks, &cancel_);
         report(std::nullopt, QString());
-    });
+    }));
+    worker_->start();
 }
 
 void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
@@ -146,7 +148,7 @@ void HistoryWindow::summaryRead(std::optional<Summary> summary, QString error) {
 }
 
 void HistoryWindow::checkFile() {
-    if (worker_.joinable()) return;
+    if (worker_) return;
     const QFileInfo info(path_);
     if (!info.exists()) return;
     if (summary_ && info.size() == summary_->fileSize &&

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QThread>
 #include <QWidget>
 #include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "AlarmMarks.h"
 #include "Summary.h"
@@ -29,7 +29,7 @@ public:
 
     HistoryPlot* plot() const { return plot_; }
     // Whether a reading of the file is under way.
-    bool reading() const { return worker_.joinable(); }
+    bool reading() const { return worker_ != nullptr; }
 
 signals:
     void summaryShown();
@@ -53,7 +53,9 @@ private:
     // Read on by the worker alongside the summary, looked at only once it has ended.
     std::optional<AlarmMarker> marker_;
     std::atomic_bool cancel_{false};
-    std::thread worker_;
+    // A QThread, not a thread Qt adopts when it is used there: on Windows Qt cleans an adopted
+    // thread up from a watcher of its own, and under Wine the end of a reading crashed in it.
+    std::unique_ptr<QThread> worker_;
 };
 
 // Asks for a log file to show; nothing if the user cancels.
