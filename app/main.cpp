@@ -177,9 +177,13 @@ int runHistory(const app::CommandLine& line) {
 }
 
 // Drawn without a display, for a web page or a daily e-mail; fonts still need a GUI
-// application, which the offscreen platform gives without any window system.
+// application, which the offscreen platform gives without any window system. Windows' own
+// platform needs no display, and offscreen there finds none of the system's fonts: its text
+// came out as empty boxes.
 int exportHistory(int argc, char** argv, const app::CommandLine& line) {
+#ifndef Q_OS_WIN
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QGuiApplication gui(argc, argv);
     const std::optional<QString> error =
         history::exportPng({*line.historyPath, line.pngPath, line.from, line.to});
