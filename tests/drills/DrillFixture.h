@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "PseudoTerminal.h"
 #include "device/MeasurementHistory.h"
@@ -14,6 +17,16 @@
 #include "textlog/LogSession.h"
 
 namespace drills {
+
+// The light red of a message about a lost link.
+inline const QColor LightRed(255, 192, 192);
+
+// Runs the event loop, blocking between events, for the given time.
+inline void idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // "Save Log" answers with whatever path the drill sets.
 struct ScriptedDialog final : textlog::SaveDialog {

@@ -7,6 +7,8 @@
 #include "DrillFixture.h"
 
 using drills::DrillTest;
+using drills::idle;
+using drills::LightRed;
 using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
@@ -18,15 +20,6 @@ double processCpuSeconds() {
     const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
-
-// Runs the event loop, blocking between events, for the given time.
-void idle(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-const QColor LightRed(255, 192, 192);
 
 using LinkDrill = DrillTest;
 

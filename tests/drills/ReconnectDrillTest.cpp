@@ -16,16 +16,14 @@
 #include "graph/Form3.h"
 
 using drills::DrillTest;
+using drills::idle;
+using drills::LightRed;
 using testsupport::PseudoTerminal;
 using testsupport::waitUntil;
 
 namespace {
 
-const QColor LightRed(255, 192, 192), LightGreen(192, 255, 192);
-
-void idle(int ms) {
-    waitUntil([] { return false; }, ms);
-}
+const QColor LightGreen(192, 255, 192);
 
 // An opening that blocks its caller until released or for five seconds, as opening a
 // Bluetooth port blocks while the system pages a device out of range. HoldingThePort opens

@@ -5,14 +5,14 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include "GraphTestSupport.h"
 #include "graph/DemoHistory.h"
 #include "graph/Form3.h"
 
 using namespace graph;
+using graphtest::Newest;
 
 namespace {
-
-constexpr int Newest = device::MeasurementHistory::HistoryNewest;
 
 TEST(FillDemoHistory, FillsTheWholeWindowAndNothingBeyond) {
     device::MeasurementHistory history;

@@ -7,10 +7,9 @@
 using namespace graph;
 using graphtest::countColour;
 using graphtest::isColour;
+using graphtest::Newest;
 
 namespace {
-
-constexpr int Newest = device::MeasurementHistory::HistoryNewest;
 
 // With 700 / 400 the fixed scale puts raw 600 on y = 350 (pH 6), 700 on 200 and 800 on 50.
 // The self-defined scale from 6.0 puts raw 650 on y = 200, 640 on 230 and 660 on 170.

@@ -3,9 +3,12 @@
 #include <QImage>
 #include <QRect>
 
+#include "device/MeasurementHistory.h"
 #include "graph/GraphDrawing.h"
 
 namespace graphtest {
+
+inline constexpr int Newest = device::MeasurementHistory::HistoryNewest;
 
 inline QRgb rgb(quint32 bgr) {
     return graph::fromBgr(bgr).rgb();

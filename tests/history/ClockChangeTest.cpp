@@ -47,10 +47,6 @@ bool zoneTaken(const char* zone) {
            summer.offsetFromUtc() == QTimeZone::systemTimeZone().offsetFromUtc(summer);
 }
 
-bool isColour(const QImage& image, int x, int y, quint32 colour) {
-    return image.pixel(x, y) == graph::fromBgr(colour).rgb();
-}
-
 class ClockChange : public ::testing::TestWithParam<std::tuple<const char*, const char*>> {
 protected:
     void SetUp() override {

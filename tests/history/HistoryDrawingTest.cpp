@@ -17,10 +17,6 @@ namespace bgr = graph::bgr;
 
 namespace {
 
-bool isColour(const QImage& image, int x, int y, quint32 colour) {
-    return image.pixel(x, y) == graph::fromBgr(colour).rgb();
-}
-
 int countInColumn(const QImage& image, int x, const QRect& plot, quint32 colour) {
     int n = 0;
     for (int y = plot.top(); y <= plot.bottom(); ++y) n += isColour(image, x, y, colour);

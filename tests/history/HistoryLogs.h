@@ -2,16 +2,22 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QImage>
 #include <QLocale>
 #include <QString>
 #include <vector>
 
 #include "device/NumberText.h"
+#include "graph/GraphDrawing.h"
 #include "history/LogReader.h"
 #include "textlog/LogLine.h"
 
 // Log files written by the program's own line writer, in a chosen locale.
 namespace historytest {
+
+inline bool isColour(const QImage& image, int x, int y, quint32 colour) {
+    return image.pixel(x, y) == graph::fromBgr(colour).rgb();
+}
 
 struct Entry {
     QDateTime time;

@@ -8,16 +8,17 @@ using mainwindow::describeLinkStory;
 
 namespace {
 const QLocale English(QLocale::English, QLocale::UnitedKingdom);
-const QDateTime Night(QDate(2026, 12, 8), QTime(2, 13, 5));
+const QDateTime SmallHours(QDate(2026, 12, 8), QTime(2, 13, 5));
 }  // namespace
 
 TEST(LinkStory, TellsTheOutageUnderWayThenItsEndAndKeepsTheLastTen) {
     LinkWatch watch;
-    watch.begin(Night, QStringLiteral("the device or the system closed the connection (hung up)"));
+    watch.begin(SmallHours,
+                QStringLiteral("the device or the system closed the connection (hung up)"));
     for (int i = 0; i < 5; ++i) watch.failedTry(QStringLiteral("Cannot open /dev/rfcomm0"));
-    watch.setNextTry(Night.addSecs(61));
+    watch.setNextTry(SmallHours.addSecs(61));
     const QString trying = describeLinkStory(QStringLiteral("/dev/rfcomm0"), LinkState::Retrying,
-                                             watch, Night.addSecs(40), English);
+                                             watch, SmallHours.addSecs(40), English);
     EXPECT_TRUE(
         trying.startsWith("The connection on /dev/rfcomm0 was lost at 02:13:05: the "
                           "device or the system closed the connection (hung up)."))
@@ -27,7 +28,7 @@ TEST(LinkStory, TellsTheOutageUnderWayThenItsEndAndKeepsTheLastTen) {
     EXPECT_TRUE(trying.contains("since 02:13:05: 5 tries so far, the next at 02:14:06."))
         << trying.toStdString();
 
-    watch.restored(Night.addSecs(61));
+    watch.restored(SmallHours.addSecs(61));
     // The morning after: the date shows for what was not today.
     const QDateTime morning(QDate(2026, 12, 9), QTime(7, 30));
     const QString back =
@@ -40,8 +41,8 @@ TEST(LinkStory, TellsTheOutageUnderWayThenItsEndAndKeepsTheLastTen) {
         << back.toStdString();
 
     for (int i = 1; i <= 12; ++i) {
-        watch.begin(Night.addSecs(i * 3600), QStringLiteral("hung up"));
-        watch.restored(Night.addSecs(i * 3600 + 2 * 3600 + 300));
+        watch.begin(SmallHours.addSecs(i * 3600), QStringLiteral("hung up"));
+        watch.restored(SmallHours.addSecs(i * 3600 + 2 * 3600 + 300));
     }
     const QString full =
         describeLinkStory(QStringLiteral("/dev/rfcomm0"), LinkState::Open, watch, morning, English);
@@ -51,10 +52,10 @@ TEST(LinkStory, TellsTheOutageUnderWayThenItsEndAndKeepsTheLastTen) {
 
 TEST(LinkStory, StartUpBeforeThePortExistsSaysItWaits) {
     LinkWatch watch;
-    watch.begin(Night, QString(), true);
+    watch.begin(SmallHours, QString(), true);
     watch.failedTry(QStringLiteral("Cannot open /dev/rfcomm0: No such file or directory"));
     const QString text = describeLinkStory(QStringLiteral("/dev/rfcomm0"), LinkState::Retrying,
-                                           watch, Night, English);
+                                           watch, SmallHours, English);
     EXPECT_TRUE(
         text.startsWith("Waiting for /dev/rfcomm0 since 02:13:05.\n\nCannot open "
                         "/dev/rfcomm0: No such file or directory"))

@@ -11,7 +11,7 @@
 using namespace textlogtest;
 
 namespace {
-const QByteArray kHeader = textlog::fileHeaderLine().toLatin1();
+const QByteArray kMadeHeader = textlog::fileHeaderLine().toLatin1();
 
 int lineCount(const QString& path) {
     return static_cast<int>(readAll(path).count("\r\n"));
@@ -47,7 +47,7 @@ TEST(SaveLog, StartsWithTheHeaderAtOnceAndShowsWindowAndPath) {
         old.write("old contents that must go\r\n");
     }
     h.saveLogTo(file);
-    EXPECT_EQ(readAll(file), kHeader);
+    EXPECT_EQ(readAll(file), kMadeHeader);
     EXPECT_TRUE(h.history.LogToFile);
     EXPECT_EQ(h.history.LogFileName, file);
     EXPECT_EQ(h.stand.logPath, file);
@@ -62,7 +62,7 @@ TEST(SaveLog, StartsWithTheHeaderAtOnceAndShowsWindowAndPath) {
 TEST(SaveLog, AFileOpenedForAppendingKeepsItsLinesAndItsOneHeader) {
     LoggingHarness h;
     const QString file = h.path("log.txt");
-    const QByteArray earlier = kHeader + "9 Dec 2026    08:08:38      6.99\r\n";
+    const QByteArray earlier = kMadeHeader + "9 Dec 2026    08:08:38      6.99\r\n";
     for (const QByteArray& before : {QByteArray(), earlier}) {
         {
             QFile old(file);
@@ -74,8 +74,8 @@ TEST(SaveLog, AFileOpenedForAppendingKeepsItsLinesAndItsOneHeader) {
         h.session.logInto(std::move(opened));
         h.frames(2);
         const QByteArray after = readAll(file);
-        EXPECT_TRUE(after.startsWith(before.isEmpty() ? kHeader : earlier));
-        EXPECT_EQ(after.count(kHeader), 1);
+        EXPECT_TRUE(after.startsWith(before.isEmpty() ? kMadeHeader : earlier));
+        EXPECT_EQ(after.count(kMadeHeader), 1);
         EXPECT_EQ(lineCount(file), (before.isEmpty() ? 1 : 2) + 2);
         EXPECT_EQ(h.stand.logPath, file);
         ASSERT_TRUE(h.stand.window);
@@ -106,11 +106,11 @@ TEST(SaveLog, AnotherFileClosesTheFirstAndTheSameFileStartsAfresh) {
     h.frames(3);
     EXPECT_EQ(lineCount(first), 3);
     EXPECT_EQ(lineCount(second), 4);
-    EXPECT_TRUE(readAll(second).startsWith(kHeader));
+    EXPECT_TRUE(readAll(second).startsWith(kMadeHeader));
     EXPECT_EQ(h.stand.logPath, second);
 
     h.saveLogTo(second);
-    EXPECT_EQ(readAll(second), kHeader);
+    EXPECT_EQ(readAll(second), kMadeHeader);
     h.frames(1);
     EXPECT_EQ(lineCount(second), 2);
     EXPECT_TRUE(h.stand.errors.empty());
