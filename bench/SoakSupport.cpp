@@ -1,5 +1,7 @@
 #include "SoakSupport.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <chrono>
@@ -64,8 +66,18 @@ std::map<QString, Switches> contextSwitchesByThread(qint64 pid) {
             if (line.startsWith("voluntary_ctxt_switches:")) sum.voluntary = value;
             if (line.startsWith("nonvoluntary_ctxt_switches:")) sum.involuntary = value;
         }
+        QFile stat(tasks.filePath(task) + QStringLiteral("/stat"));
+        if (stat.open(QIODevice::ReadOnly)) {
+            // After the name in brackets: state is field 3, utime and stime fields 14 and 15.
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 12)
+                sum.cpuSeconds = (fields[11].toDouble() + fields[12].toDouble()) /
+                                 static_cast<double>(::sysconf(_SC_CLK_TCK));
+        }
         byName[name].voluntary += sum.voluntary;
         byName[name].involuntary += sum.involuntary;
+        byName[name].cpuSeconds += sum.cpuSeconds;
     }
     return byName;
 }

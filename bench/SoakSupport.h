@@ -25,6 +25,7 @@ int countLines(const QString& path);
 double contextSwitches(qint64 pid);
 struct Switches {
     double voluntary = 0, involuntary = 0;
+    double cpuSeconds = 0;  // the thread's CPU so far, user and system
 };
 // The same for each thread by its name (threads of one name added up), those the thread asked
 // for (it waited) apart from those it did not (preempted, as on a busy machine).

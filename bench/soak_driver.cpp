@@ -503,9 +503,10 @@ int measure(Subject& subject, Run& run) {
         const soak::Switches from =
             start == threadSwitchesStart.end() ? soak::Switches{} : start->second;
         const double frames = static_cast<double>(options.frames);
-        std::printf("  %-18s %.2f waiting, %.2f preempted\n", qPrintable(name),
+        std::printf("  %-18s %.2f waiting, %.2f preempted, %.3f ms cpu\n", qPrintable(name),
                     (end.voluntary - from.voluntary) / frames,
-                    (end.involuntary - from.involuntary) / frames);
+                    (end.involuntary - from.involuntary) / frames,
+                    (end.cpuSeconds - from.cpuSeconds) * 1000 / frames);
     }
     std::printf("rss start / end      %ld KiB / %ld KiB (growth %ld KiB)\n", rssStartKiB, rssEndKiB,
                 rssEndKiB - rssStartKiB);
