@@ -72,6 +72,13 @@ double cpuSeconds(int who) {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Of this process (threads that have ended included) or of the calling thread: every switch.
+double switchesOf(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_nvcsw + usage.ru_nivcsw);
+}
+
 // Of the whole process (the writer's share included): the time in the kernel.
 double systemSeconds() {
     rusage usage{};
@@ -392,14 +399,16 @@ int measure(Subject& subject, Run& run) {
     const double cutecomStart = cutecom ? cutecom->cpuSeconds() : 0;
     const std::map<QString, soak::Switches> threadSwitchesStart =
         soak::contextSwitchesByThread(::getpid());
-    const double switchesStart = soak::contextSwitches(::getpid());
+    const double switchesStart = switchesOf(RUSAGE_SELF);
     const double cutecomSwitchesStart = cutecom ? cutecom->switches() : 0;
     const std::int64_t startNs = nowNs();
     std::atomic<double> writerCpu{0};
+    std::atomic<double> writerSwitches{0};
     std::atomic<bool> writerDone{false};
 
     std::thread writer([&] {
         const double writerStart = cpuSeconds(RUSAGE_THREAD);
+        const double writerSwitchesStart = switchesOf(RUSAGE_THREAD);
         const auto begin = SteadyClock::now();
         const auto period = std::chrono::duration<double, std::milli>(options.periodMs);
         for (std::int64_t i = 0; i < options.frames; ++i) {
@@ -416,6 +425,7 @@ int measure(Subject& subject, Run& run) {
             if (cutecom) cutecom->write(frame);
         }
         writerCpu = cpuSeconds(RUSAGE_THREAD) - writerStart;
+        writerSwitches = switchesOf(RUSAGE_THREAD) - writerSwitchesStart;
         writerDone = true;
     });
 
@@ -449,9 +459,9 @@ int measure(Subject& subject, Run& run) {
     const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart - writerCpu;
     const double system = systemSeconds() - systemStart;
     const double cutecomCpu = cutecom ? cutecom->cpuSeconds() - cutecomStart : 0;
-    // The writer is the device, not the program: it started after the first count and has
-    // ended before this one, so its switches are in neither.
-    const double switches = soak::contextSwitches(::getpid()) - switchesStart;
+    // The writer is the device, not the program. The process's count holds the threads that
+    // ended meanwhile, such as a pool's idle threads, which a count of the living misses.
+    const double switches = switchesOf(RUSAGE_SELF) - switchesStart - writerSwitches;
     const double cutecomSwitches = cutecom ? cutecom->switches() - cutecomSwitchesStart : 0;
     const std::map<QString, soak::Switches> threadSwitchesEnd =
         soak::contextSwitchesByThread(::getpid());
@@ -498,16 +508,21 @@ int measure(Subject& subject, Run& run) {
     std::printf("switches per frame   %.2f (all threads but the writer)\n",
                 switches / static_cast<double>(options.frames));
     // By thread, as each names itself: the window's thread bears the program's name.
+    double living = 0;
     for (const auto& [name, end] : threadSwitchesEnd) {
         const auto start = threadSwitchesStart.find(name);
         const soak::Switches from =
             start == threadSwitchesStart.end() ? soak::Switches{} : start->second;
         const double frames = static_cast<double>(options.frames);
+        living += end.voluntary - from.voluntary + end.involuntary - from.involuntary;
         std::printf("  %-18s %.2f waiting, %.2f preempted, %.3f ms cpu\n", qPrintable(name),
                     (end.voluntary - from.voluntary) / frames,
                     (end.involuntary - from.involuntary) / frames,
                     (end.cpuSeconds - from.cpuSeconds) * 1000 / frames);
     }
+    // The writer, whose thread has ended, is in neither count.
+    std::printf("  %-18s %.2f\n", "threads now ended",
+                (switches - living) / static_cast<double>(options.frames));
     std::printf("rss start / end      %ld KiB / %ld KiB (growth %ld KiB)\n", rssStartKiB, rssEndKiB,
                 rssEndKiB - rssStartKiB);
     std::printf("text log text        %lld characters\n", static_cast<long long>(textLogChars));
