@@ -55,7 +55,13 @@ void PortLink::open() {
         emit opened(openError_);
         return;
     }
-    connect(port_, &QSerialPort::readyRead, this, &PortLink::readArrived);
+#ifdef Q_OS_LINUX
+    edges_ = EdgeReader::watch(*port_);
+    if (edges_)
+        connect(edges_.get(), &EdgeReader::readable, this, &PortLink::readArrived);
+    else
+#endif
+        connect(port_, &QSerialPort::readyRead, this, &PortLink::readArrived);
     connect(port_, &QSerialPort::errorOccurred, this, &PortLink::portError);
     sinceLastByte_.start();
     openDone_.release();
@@ -63,12 +69,32 @@ void PortLink::open() {
 }
 
 void PortLink::discardInput() {
-    if (port_ && port_->isOpen()) port_->clear(QSerialPort::Input);
+    if (!port_ || !port_->isOpen()) return;
+    port_->clear(QSerialPort::Input);
+#ifdef Q_OS_LINUX
+    if (edges_) edges_->keepPortQuiet();
+#endif
 }
 
 void PortLink::readArrived() {
+#ifdef Q_OS_LINUX
+    if (edges_) {
+        const EdgeReader::Read read = edges_->readAll();
+        if (read.error != 0) {
+            lose(QSerialPort::ReadError, qt_error_string(read.error));
+        } else if (read.bytes.isEmpty()) {
+            readNothing();
+        } else {
+            take(read.bytes);
+        }
+        return;
+    }
+#endif
     const QByteArray fresh = port_->readAll();
-    if (fresh.isEmpty()) return;
+    if (!fresh.isEmpty()) take(fresh);
+}
+
+void PortLink::take(const QByteArray& fresh) {
     emptyReads_ = 0;
     // The moment a frame's last byte is read is its time, however late it is handled.
     const ArrivalTime when{clock_.now(), clock_.steadyMs()};
@@ -78,15 +104,28 @@ void PortLink::readArrived() {
 void PortLink::portError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
     if (!port_->isOpen()) return;  // late errors of a closed port mean nothing
-    // A terminal set to return at once reads nothing when it woke its reader a moment before
-    // its bytes were there (seen on pseudo-terminals, right after an opening and when bytes
-    // come a few at a time); Qt calls that a read error and reads on. It is no loss.
-    if (error == QSerialPort::ReadError && ++emptyReads_ < EmptyReadsOfAHungUpLine &&
-        !hungUp(*port_))
+    if (error == QSerialPort::ReadError) {
+        readNothing();
         return;
-    // Every other error on an open receive-only port means the link is gone; keeping the
-    // descriptor would only make it fire again and again.
-    const QString reason = describeLinkLoss(error, port_->errorString());
+    }
+    lose(error, port_->errorString());
+}
+
+// A terminal set to return at once reads nothing when it woke its reader a moment before its
+// bytes were there (seen on pseudo-terminals, right after an opening and when bytes come a few
+// at a time); Qt calls that a read error and reads on. It is no loss.
+void PortLink::readNothing() {
+    if (++emptyReads_ < EmptyReadsOfAHungUpLine && !hungUp(*port_)) return;
+    lose(QSerialPort::ReadError, port_->errorString());
+}
+
+// Every other error on an open receive-only port means the link is gone; keeping the
+// descriptor would only make it fire again and again.
+void PortLink::lose(QSerialPort::SerialPortError error, const QString& systemReason) {
+    const QString reason = describeLinkLoss(error, systemReason);
+#ifdef Q_OS_LINUX
+    edges_.reset();
+#endif
     port_->close();
     emit lost(reason);
 }

@@ -12,6 +12,9 @@
 #else
 #include <QSerialPort>
 #endif
+#ifdef Q_OS_LINUX
+#include "EdgeReader.h"
+#endif
 
 #include "Clock.h"
 #include "LinkInbox.h"
@@ -74,6 +77,9 @@ private:
 #else
     void readArrived();
     void portError(QSerialPort::SerialPortError error);
+    void take(const QByteArray& fresh);
+    void readNothing();
+    void lose(QSerialPort::SerialPortError error, const QString& systemReason);
 #endif
 
     QString portName_;
@@ -86,6 +92,9 @@ private:
 #else
     QSerialPort* port_ = nullptr;  // made on the link's thread, which then owns it
     int emptyReads_ = 0;           // in a row, no byte between
+#endif
+#ifdef Q_OS_LINUX
+    std::unique_ptr<EdgeReader> edges_;  // reads the port where the system allows it
 #endif
     QElapsedTimer sinceLastByte_;
     QSemaphore openDone_;
