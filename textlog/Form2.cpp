@@ -89,9 +89,7 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent, const QStrin
     rangeInterval_.setSingleShot(true);
     rangeInterval_.setInterval(ScrollRangeIntervalMs);
     connect(&rangeInterval_, &QTimer::timeout, this, [this] {
-        if (!rangeStale_) return;
-        updateScrollRange();
-        rangeInterval_.start();
+        if (rangeStale_) updateScrollRange();
     });
     const std::initializer_list<QObject*> parts = {RichTextBox1, RichTextBox1->viewport(),
                                                    RichTextBox1->verticalScrollBar(),
@@ -172,16 +170,20 @@ void Form2::hideEvent(QHideEvent* event) {
 }
 
 void Form2::noteScrollRangeChange() {
-    if (rangeInterval_.isActive()) {
-        rangeStale_ = true;
+    const qint64 since = sinceRange_.isValid() ? sinceRange_.elapsed() : ScrollRangeIntervalMs;
+    if (since >= ScrollRangeIntervalMs - RefreshIntervalMs) {
+        updateScrollRange();
         return;
     }
-    updateScrollRange();
-    rangeInterval_.start();
+    rangeStale_ = true;
+    if (!rangeInterval_.isActive())
+        rangeInterval_.start(static_cast<int>(ScrollRangeIntervalMs - since));
 }
 
 void Form2::updateScrollRange() {
     rangeStale_ = false;
+    rangeInterval_.stop();
+    sinceRange_.start();
     RichTextBox1->updateScrollBars();
 }
 
@@ -209,6 +211,7 @@ void Form2::closeEvent(QCloseEvent* event) {
     // window.
     refresh_.stop();
     rangeInterval_.stop();
+    sinceRange_.invalidate();
     rangeStale_ = false;
     store_.clear();
     tail_.clear();

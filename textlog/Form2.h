@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -37,10 +38,12 @@ public:
 
     // Lines arriving within this time are shown together, one repaint for all of them.
     static constexpr int RefreshIntervalMs = 100;
-    // While lines land only below the view, the scroll bars learn of them at most this often:
+    // While lines land only below the view, the scroll bars learn of them about this often:
     // a scroll bar is among the costliest controls to repaint, and at the line's full rate it
     // would be every line. The first change after a quiet interval goes out at once, and
-    // reaching for the box (click, wheel, key) brings the bars up to date first.
+    // reaching for the box (click, wheel, key) brings the bars up to date first. A run of lines
+    // that comes within a refresh of the interval's end takes the bars along, so that a busy
+    // line costs no wake-up of its own for them.
     static constexpr int ScrollRangeIntervalMs = 1000;
 
     LogView* RichTextBox1 = nullptr;  // the logged lines
@@ -67,8 +70,9 @@ private:
     qint64 shownLines_ = 0;
     QLabel* notice_ = nullptr;  // says when the disk refuses the window's lines
     QTimer refresh_;
-    QTimer rangeInterval_;
-    bool rangeStale_ = false;  // the scroll bars have not yet heard of lines below the view
+    QTimer rangeInterval_;      // catches the bars up when no run of lines comes to do it
+    QElapsedTimer sinceRange_;  // since the bars last heard of the lines
+    bool rangeStale_ = false;   // the scroll bars have not yet heard of lines below the view
 };
 
 }  // namespace textlog
