@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -258,4 +259,46 @@ TEST(TextLogWindow, CommaLocaleLine) {
     h.frames(1);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(h.stand.window->text(), "08.12.26 09:05:07  6,99\t7,41\t1\r\n");
+}
+
+// The text log's vertical scroll bar is drawn in bands, to keep Qt from filling its tall
+// gradients on its thread pool; it must look exactly as the style itself draws it, at rest, at
+// either end and with the mouse pressed on the slider.
+TEST(Form2Text, ScrollBarsLookAsTheStyleDrawsThem) {
+    const auto differentPixels = [](const QImage& a, const QImage& b) {
+        if (a.size() != b.size()) return -1;
+        int count = 0;
+        for (int row = 0; row < a.height(); ++row)
+            for (int column = 0; column < a.width(); ++column)
+                count += a.pixel(column, row) != b.pixel(column, row);
+        return count;
+    };
+    // As a repaint draws it: clipped to the part to be painted again, over what was there.
+    const auto paint = [](QScrollBar* bar) {
+        QImage image(bar->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        bar->render(&image, QPoint(), QRegion(bar->rect()));
+        return image;
+    };
+    textlog::Form2 form(nullptr);
+    for (int i = 0; i < 3000; ++i) form.appendLine(QString("%1\tline and more\r\n").arg(i));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.flushPendingLines();
+    QScrollBar* const bar = form.RichTextBox1->verticalScrollBar();
+    ASSERT_GE(bar->height(), 96) << "too small to need the bands";
+    QStyle* const banded = bar->style();
+    for (const int value :
+         {bar->minimum(), (bar->minimum() + bar->maximum()) / 2, bar->maximum()}) {
+        for (const bool pressed : {false, true}) {
+            bar->setValue(value);
+            bar->setSliderDown(pressed);
+            const QImage drawn = paint(bar);
+            bar->setStyle(QApplication::style());
+            EXPECT_EQ(differentPixels(drawn, paint(bar)), 0)
+                << bar->orientation() << " at " << value << (pressed ? ", pressed" : "");
+            bar->setStyle(banded);
+            bar->setSliderDown(false);
+        }
+    }
 }
