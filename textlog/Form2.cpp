@@ -126,7 +126,6 @@ Form2::Form2(std::function<void()> showMainWindow, QWidget* parent, const QStrin
     connect(&refresh_, &QTimer::timeout, this, &Form2::putPendingLines);
 
     rangeInterval_.setSingleShot(true);
-    rangeInterval_.setInterval(ScrollRangeIntervalMs);
     connect(&rangeInterval_, &QTimer::timeout, this, [this] {
         if (rangeStale_) updateScrollRange();
     });
